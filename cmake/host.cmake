@@ -1,0 +1,18 @@
+# The logic on the simulated platform, with its tests.
+if(LAUNCHER_SANITIZE)
+  set(sanitize_flags -fsanitize=address,undefined -fno-omit-frame-pointer
+                     -fno-sanitize-recover=all)
+  add_compile_options(${sanitize_flags})
+  add_link_options(${sanitize_flags})
+  # The flags above reach targets defined from here on; the logic was
+  # defined before this file was included.
+  target_compile_options(launcher_logic PRIVATE ${sanitize_flags})
+endif()
+
+add_library(simulated_platform STATIC src/platform/simulated_platform.cpp)
+target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
+
+include(CTest)
+if(BUILD_TESTING)
+  add_subdirectory(tests)
+endif()

@@ -1,0 +1,82 @@
+#include "launcher/locations.h"
+
+#include "launcher/product_code.h"
+
+namespace {
+
+constexpr char kProbe[] = "Windows\\SysWOW64";
+constexpr char kMaintenance32[] =
+    "Program Files\\InstallShield Installation Information\\" LAUNCHER_PRODUCT_CODE;
+constexpr char kMaintenance64[] =
+    "Program Files (x86)\\InstallShield Installation Information\\" LAUNCHER_PRODUCT_CODE;
+constexpr char kSeparator[] = "\\";
+constexpr char kUninstallResponseName[] = "uninstall.iss";
+constexpr char kUninstallResponseSuffix[] = "\\uninstall.iss";
+constexpr char kUninstallProgramSuffix[] = "\\setup.exe";
+constexpr char kUninstallArguments[] = " -s -uninst -f1\"";
+constexpr char kInteractiveCommandLine[] = "data.exe";
+constexpr char kNewInstallerSuffix[] = "\\data.exe";
+constexpr char kSilentArguments[] = " -s -f1\"";
+constexpr char kSilentResponseSuffix[] = "\\setup.iss";
+constexpr char kClosingQuote[] = "\"";
+
+// The product code is 38 characters; each literal keeps its documented
+// length so a product code of the wrong shape cannot slip through.
+static_assert(sizeof(kMaintenance32) - 1 == 91, "32-bit maintenance folder");
+static_assert(sizeof(kMaintenance64) - 1 == 97, "64-bit maintenance folder");
+
+}  // namespace
+
+std::string SystemDriveRoot(PlatformServices& platform) {
+  char directory[kMaxPath] = {};
+  platform.GetSystemDirectoryA(directory, sizeof(directory));
+  // The buffer is zero-filled and the platform may have left it untouched,
+  // so the copy stops at the first zero byte or after three characters.
+  std::size_t length = 0;
+  while (length < 3 && directory[length] != '\0') ++length;
+  return std::string(directory, length);
+}
+
+std::optional<std::string> LauncherFolder(PlatformServices& platform) {
+  char module[kMaxPath] = {};
+  std::uint32_t length = platform.GetModuleFileNameA(module, sizeof(module));
+  if (length == 0 || length >= sizeof(module)) return std::nullopt;
+  // Removing nothing means the name had no folder part to take.
+  if (!platform.PathRemoveFileSpecA(module)) return std::nullopt;
+  return std::string(module);
+}
+
+std::string ProbePath(const std::string& R) { return R + kProbe; }
+
+std::string MaintenanceFolder(const std::string& R, bool is32Bit) {
+  return R + (is32Bit ? kMaintenance32 : kMaintenance64);
+}
+
+std::string StagedSource(const std::string& L) {
+  return L + kSeparator + kUninstallResponseName;
+}
+
+std::string StagedDestination(const std::string& M) {
+  return M + kSeparator + kUninstallResponseName;
+}
+
+// M + "\setup.exe -s -uninst -f1"%s"" with %s the uninstall response path.
+std::string UninstallCommandLine(const std::string& M) {
+  return M + kUninstallProgramSuffix + kUninstallArguments + M +
+         kUninstallResponseSuffix + kClosingQuote;
+}
+
+// L + "\data.exe -s -f1"%s"" with %s the silent response path.
+std::string NewInstallerCommandLine(LaunchMode mode, const std::string& L) {
+  if (mode == LaunchMode::Interactive) return kInteractiveCommandLine;
+  return L + kNewInstallerSuffix + kSilentArguments + L +
+         kSilentResponseSuffix + kClosingQuote;
+}
+
+std::string UninstallerPath(const std::string& M) {
+  return M + kUninstallProgramSuffix;
+}
+
+std::string NewInstallerPath(const std::string& L) {
+  return L + kNewInstallerSuffix;
+}

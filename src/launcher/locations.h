@@ -1,0 +1,41 @@
+#ifndef LAUNCHER_LAUNCHER_LOCATIONS_H_
+#define LAUNCHER_LAUNCHER_LOCATIONS_H_
+
+#include <optional>
+#include <string>
+
+#include "platform/platform_services.h"
+
+// Every folder, file and command line the launcher uses, composed by plain
+// concatenation from fixed strings, the system directory and the launcher's
+// own file name. Values are composed whole, whatever their length: a value
+// cut short would name another program or file. The platform call that
+// receives a value accepts or refuses it.
+
+enum class LaunchMode { Interactive, Silent };
+
+// The first three characters of the system directory ("C:\"); shorter or
+// empty when the query gives less, which makes the locations below relative.
+std::string SystemDriveRoot(PlatformServices& platform);
+
+// The folder of the launcher's executable ("D:\Setup", or "E:\" at a root).
+// Empty when the platform gives no module file name, only one cut short at
+// its buffer (which would name another folder), or one without a folder.
+std::optional<std::string> LauncherFolder(PlatformServices& platform);
+
+// Pure compositions. R is the system drive root, M the maintenance folder,
+// L the launcher folder.
+std::string ProbePath(const std::string& R);
+std::string MaintenanceFolder(const std::string& R, bool is32Bit);
+std::string StagedSource(const std::string& L);
+std::string StagedDestination(const std::string& M);
+std::string UninstallCommandLine(const std::string& M);
+std::string NewInstallerCommandLine(LaunchMode mode, const std::string& L);
+
+// Full paths of the two child programs, given to the platform as the
+// application name so that it never guesses the program from the head of a
+// command line (a shorter head with spaces, or a "data.exe" elsewhere).
+std::string UninstallerPath(const std::string& M);
+std::string NewInstallerPath(const std::string& L);
+
+#endif  // LAUNCHER_LAUNCHER_LOCATIONS_H_

@@ -1,0 +1,44 @@
+#include "launcher/previous_installation.h"
+
+#include "launcher/folder_tree.h"
+#include "launcher/locations.h"
+#include "platform/file_find.h"
+
+namespace {
+
+// Copies L\uninstall.iss into M, leaving a response file already there as
+// it is.
+void StageUninstallResponse(PlatformServices& platform, const std::string& M,
+                            const std::string& L) {
+  std::string source = StagedSource(L);
+  CFileFind find(platform);
+  if (find.FindFile(source.c_str())) {
+    platform.CopyFileA(source.c_str(), StagedDestination(M).c_str(), true);
+  }
+  find.Close();
+}
+
+// Runs M\setup.exe in silent uninstall mode and waits, without a time
+// limit, for its process (not for any it starts) to end.
+void RunUninstaller(PlatformServices& platform, const std::string& M) {
+  std::string command_line = UninstallCommandLine(M);
+  ProcessInformation process;
+  if (!platform.CreateProcessA(UninstallerPath(M).c_str(), &command_line[0],
+                               &process)) {
+    return;
+  }
+  platform.WaitForSingleObject(process.process, kInfinite);
+  platform.CloseHandle(process.process);
+  platform.CloseHandle(process.thread);
+}
+
+}  // namespace
+
+void RemovePreviousInstallation(PlatformServices& platform,
+                                const std::string& M, const std::string& L) {
+  StageUninstallResponse(platform, M, L);
+  RunUninstaller(platform, M);
+  // A read-only maintenance folder would refuse its own removal.
+  platform.SetFileAttributesA(M.c_str(), kAttributeNormal);
+  DeleteFolderTree(platform, M);
+}

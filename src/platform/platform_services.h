@@ -1,0 +1,108 @@
+#ifndef LAUNCHER_PLATFORM_PLATFORM_SERVICES_H_
+#define LAUNCHER_PLATFORM_PLATFORM_SERVICES_H_
+
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Every operating-system operation the launcher performs goes through this
+// interface. On Windows each member is the ANSI call it is named after, with
+// the arguments the launcher always passes fixed inside the realisation; the
+// simulated realisation stands in wherever Windows is absent.
+//
+// This header must not include <windows.h>: it defines macros such as
+// FindNextFile and CopyFile that would rename members between files.
+
+// Opaque handle to a process, thread or search, as the platform issued it.
+using Handle = std::uintptr_t;
+
+// Attribute bits of files and folders, with the platform's values.
+constexpr std::uint32_t kAttributeReadOnly = 0x01;
+constexpr std::uint32_t kAttributeHidden = 0x02;
+constexpr std::uint32_t kAttributeSystem = 0x04;
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeArchive = 0x20;
+constexpr std::uint32_t kAttributeNormal = 0x80;
+constexpr std::uint32_t kAttributeReparsePoint = 0x400;
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+// The platform's path limit for ANSI calls: MAX_PATH, terminator included.
+constexpr std::size_t kMaxPath = 260;
+
+constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+constexpr std::uint32_t kWaitObject0 = 0;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+// One entry of a folder listing: its own name (no folder part) and its
+// attribute bits.
+struct FolderEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+};
+
+struct ProcessInformation {
+  Handle process = 0;
+  Handle thread = 0;
+};
+
+// Bytes of the ANSI code page that start a two-byte character.
+using LeadBytes = std::bitset<256>;
+
+class PlatformServices {
+ public:
+  virtual ~PlatformServices() = default;
+
+  // Queries. Both write a zero-terminated string into `buffer` of `size`
+  // bytes and return its length; GetModuleFileNameA returns `size` when the
+  // name was cut short, 0 on failure.
+  virtual std::uint32_t GetSystemDirectoryA(char* buffer,
+                                            std::uint32_t size) = 0;
+  virtual std::uint32_t GetModuleFileNameA(char* buffer,
+                                           std::uint32_t size) = 0;
+  // The process's command line as the platform holds it.
+  virtual std::string GetCommandLineA() = 0;
+  // Lead bytes of the system's ANSI code page (GetCPInfo).
+  virtual LeadBytes GetCPInfo() = 0;
+
+  // Shell path library.
+  virtual bool PathRemoveFileSpecA(char* path) = 0;
+  virtual bool PathFileExistsA(const char* path) = 0;
+
+  // Files and folders.
+  virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
+  virtual bool SetFileAttributesA(const char* path,
+                                  std::uint32_t attributes) = 0;
+  virtual bool CopyFileA(const char* existing, const char* target,
+                         bool fail_if_exists) = 0;
+  virtual bool DeleteFileA(const char* path) = 0;
+  virtual bool RemoveDirectoryA(const char* path) = 0;
+
+  // Search primitives under CFileFind. FindFirstFileA fills `entry` with the
+  // first match and `search` with the handle to pass on; it returns false
+  // (and opens nothing) when nothing matches or the search cannot start.
+  virtual bool FindFirstFileA(const char* pattern, Handle* search,
+                              FolderEntry* entry) = 0;
+  virtual bool FindNextFileA(Handle search, FolderEntry* entry) = 0;
+  virtual bool FindClose(Handle search) = 0;
+
+  // Starts `application` (a full path, never searched for) with the writable
+  // `command_line`: no inherited handles, creation flags 0, the launcher's
+  // environment and current folder, a start-up record zero but for its size.
+  // A null `application` leaves the platform to take the program from the
+  // head of the command line.
+  virtual bool CreateProcessA(const char* application, char* command_line,
+                              ProcessInformation* info) = 0;
+  virtual std::uint32_t WaitForSingleObject(Handle handle,
+                                            std::uint32_t milliseconds) = 0;
+  virtual bool CloseHandle(Handle handle) = 0;
+
+  // Ends the process at once with `code`. The simulated realisation records
+  // the exit and returns, so callers must not do anything after calling it.
+  virtual void exit(int code) = 0;
+};
+
+// The realisation over the real Win32 API; only built for Windows.
+std::unique_ptr<PlatformServices> CreateWindowsPlatform();
+
+#endif  // LAUNCHER_PLATFORM_PLATFORM_SERVICES_H_

@@ -1,0 +1,565 @@
+#include "platform/simulated_platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint32_t kSettableAttributes =
+    kAttributeReadOnly | kAttributeHidden | kAttributeSystem |
+    kAttributeArchive | 0x100 /*temporary*/ | 0x1000 /*offline*/ |
+    0x2000 /*not content indexed*/;
+
+char Upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool NoCaseEqual(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return Upper(x) == Upper(y); });
+}
+
+bool NoCaseStartsWith(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() &&
+         NoCaseEqual(text.substr(0, prefix.size()), prefix);
+}
+
+// Splits at "\" and "/", dropping empty parts and "."; ".." drops the part
+// before it but never the drive.
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  auto flush = [&parts, &part] {
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      flush();
+    } else {
+      part += c;
+    }
+  }
+  flush();
+  return parts;
+}
+
+std::string JoinPath(const std::vector<std::string>& parts, std::size_t count) {
+  std::string key;
+  for (std::size_t i = 0; i < count && i < parts.size(); ++i) {
+    if (i > 0) key += '\\';
+    key += parts[i];
+  }
+  return key;
+}
+
+bool IsDrive(const std::string& part) {
+  return part.size() == 2 && part[1] == ':' &&
+         std::isalpha(static_cast<unsigned char>(part[0]));
+}
+
+std::string LastPart(const std::string& key) {
+  std::size_t slash = key.rfind('\\');
+  return slash == std::string::npos ? key : key.substr(slash + 1);
+}
+
+std::string ParentOf(const std::string& key) {
+  std::size_t slash = key.rfind('\\');
+  return slash == std::string::npos ? std::string() : key.substr(0, slash);
+}
+
+// The platform's wildcard match: "*" any run, "?" any one character,
+// case-insensitive; "*.*" matches names without a dot too.
+bool WildcardMatch(const char* mask, const char* name) {
+  if (std::strcmp(mask, "*.*") == 0) return true;
+  if (*mask == '\0') return *name == '\0';
+  if (*mask == '*') {
+    return WildcardMatch(mask + 1, name) ||
+           (*name != '\0' && WildcardMatch(mask, name + 1));
+  }
+  if (*name == '\0') return false;
+  if (*mask != '?' && Upper(*mask) != Upper(*name)) return false;
+  return WildcardMatch(mask + 1, name + 1);
+}
+
+bool HasWildcard(const std::string& mask) {
+  return mask.find_first_of("*?") != std::string::npos;
+}
+
+std::uint32_t Reported(const SimulatedPlatform::Node& node) {
+  return node.attributes == 0 ? kAttributeNormal : node.attributes;
+}
+
+}  // namespace
+
+const char* SimulatedPlatform::Name(Op op) {
+  static const char* const kNames[] = {
+      "GetSystemDirectoryA", "GetModuleFileNameA", "GetCommandLineA",
+      "GetCPInfo",           "PathRemoveFileSpecA", "PathFileExistsA",
+      "GetFileAttributesA",  "SetFileAttributesA", "CopyFileA",
+      "DeleteFileA",         "RemoveDirectoryA",   "FindFirstFileA",
+      "FindNextFileA",       "FindClose",          "CreateProcessA",
+      "WaitForSingleObject", "CloseHandle",        "exit",
+  };
+  return kNames[static_cast<int>(op)];
+}
+
+bool SimulatedPlatform::Node::operator==(const Node& other) const {
+  return name == other.name && attributes == other.attributes &&
+         content == other.content && target == other.target &&
+         in_use == other.in_use;
+}
+
+bool SimulatedPlatform::NoCaseLess::operator()(const std::string& a,
+                                               const std::string& b) const {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](char x, char y) { return Upper(x) < Upper(y); });
+}
+
+SimulatedPlatform::SimulatedPlatform() {
+  AddFolder("C:\\Windows\\system32");
+  AddFolder(current_directory);
+  AddFolder("D:\\Setup");
+  AddFile(module_file_name);
+}
+
+// ---- Setting up ----
+
+void SimulatedPlatform::AddFolder(const std::string& path,
+                                  std::uint32_t attributes) {
+  std::vector<std::string> parts = SplitPath(path);
+  for (std::size_t i = 1; i <= parts.size(); ++i) {
+    Node& node = tree_[JoinPath(parts, i)];
+    node.name = parts[i - 1];
+    node.attributes |= kAttributeDirectory;
+  }
+  tree_[JoinPath(parts, parts.size())].attributes |= attributes;
+}
+
+void SimulatedPlatform::AddFile(const std::string& path,
+                                const std::string& content,
+                                std::uint32_t attributes) {
+  std::vector<std::string> parts = SplitPath(path);
+  if (parts.size() > 1) AddFolder(JoinPath(parts, parts.size() - 1));
+  Node node;
+  node.name = parts.back();
+  node.attributes = attributes & ~kAttributeDirectory;
+  node.content = content;
+  tree_[JoinPath(parts, parts.size())] = node;
+}
+
+void SimulatedPlatform::AddLink(const std::string& path,
+                                const std::string& target, bool folder) {
+  AddFile(path);
+  Node& node = tree_[JoinPath(SplitPath(path), SplitPath(path).size())];
+  node.attributes =
+      kAttributeReparsePoint | (folder ? kAttributeDirectory : 0);
+  node.target = target;
+}
+
+void SimulatedPlatform::SetInUse(const std::string& path) {
+  tree_[JoinPath(SplitPath(path), SplitPath(path).size())].in_use = true;
+}
+
+void SimulatedPlatform::Remove(const std::string& path) {
+  std::string key = JoinPath(SplitPath(path), SplitPath(path).size());
+  for (auto it = tree_.begin(); it != tree_.end();) {
+    bool below = NoCaseStartsWith(it->first, key + "\\");
+    it = (below || NoCaseEqual(it->first, key)) ? tree_.erase(it) : ++it;
+  }
+}
+
+void SimulatedPlatform::FailOn(Op op, const std::string& path) {
+  faults_.push_back(Fault{op, path});
+}
+
+// ---- Inspection ----
+
+const SimulatedPlatform::Node* SimulatedPlatform::Find(
+    const std::string& path) const {
+  auto it = tree_.find(ResolveParts(SplitPath(path), false, 0));
+  return it == tree_.end() ? nullptr : &it->second;
+}
+
+bool SimulatedPlatform::Exists(const std::string& path) const {
+  return Find(path) != nullptr;
+}
+
+std::vector<SimulatedPlatform::Op> SimulatedPlatform::ops() const {
+  std::vector<Op> result;
+  for (const Call& call : calls_) result.push_back(call.op);
+  return result;
+}
+
+// ---- Paths ----
+
+bool SimulatedPlatform::Record(Op op, const std::string& first,
+                               const std::string& second) {
+  if (exited_) called_after_exit_ = true;
+  calls_.push_back(Call{op, first, second});
+  if (failing_calls.count(calls_.size() - 1) != 0) return true;
+  return std::any_of(faults_.begin(), faults_.end(), [&](const Fault& f) {
+    return f.op == op && (f.path.empty() || NoCaseEqual(f.path, first));
+  });
+}
+
+std::string SimulatedPlatform::Resolve(const std::string& path,
+                                       bool follow_last) const {
+  if (path.empty() || path.size() >= kMaxPath) return "";
+  std::string full = path;
+  if (path.size() >= 2 && path[1] == ':') {
+    full = path.substr(0, 2) + "\\" + path.substr(2);
+  } else if (path[0] == '\\' || path[0] == '/') {
+    full = current_directory.substr(0, 2) + path;
+  } else {
+    full = current_directory + "\\" + path;
+  }
+  std::vector<std::string> parts = SplitPath(full);
+  if (parts.empty() || !IsDrive(parts[0])) return "";
+  std::string key = ResolveParts(parts, follow_last, 0);
+  return key.size() >= kMaxPath ? "" : key;
+}
+
+std::string SimulatedPlatform::ResolveParts(
+    const std::vector<std::string>& parts, bool follow_last,
+    int depth) const {
+  if (parts.empty()) return "";
+  std::string key = parts[0];
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    key += "\\" + parts[i];
+    auto it = tree_.find(key);
+    bool follow = i + 1 < parts.size() || follow_last;
+    if (it != tree_.end() && !it->second.target.empty() && follow &&
+        depth < 8) {
+      key = ResolveParts(SplitPath(it->second.target), true, depth + 1);
+    }
+  }
+  return key;
+}
+
+bool SimulatedPlatform::IsFolder(const std::string& key) const {
+  auto it = tree_.find(key);
+  return it != tree_.end() && (it->second.attributes & kAttributeDirectory);
+}
+
+std::vector<std::string> SimulatedPlatform::Children(
+    const std::string& key) const {
+  std::vector<std::string> children;
+  std::string prefix = key + "\\";
+  for (auto it = tree_.lower_bound(prefix);
+       it != tree_.end() && NoCaseStartsWith(it->first, prefix); ++it) {
+    if (it->first.find('\\', prefix.size()) == std::string::npos) {
+      children.push_back(it->first);
+    }
+  }
+  return children;
+}
+
+bool SimulatedPlatform::HasChildren(const std::string& key) const {
+  return !Children(key).empty();
+}
+
+Handle SimulatedPlatform::NewHandle() { return next_handle_++; }
+
+// ---- Queries ----
+
+std::uint32_t SimulatedPlatform::GetSystemDirectoryA(char* buffer,
+                                                     std::uint32_t size) {
+  if (Record(Op::GetSystemDirectoryA, "")) return 0;
+  std::uint32_t length = static_cast<std::uint32_t>(system_directory.size());
+  if (length + 1 > size) return length + 1;  // the size it needs
+  std::memcpy(buffer, system_directory.c_str(), length + 1);
+  return length;
+}
+
+std::uint32_t SimulatedPlatform::GetModuleFileNameA(char* buffer,
+                                                    std::uint32_t size) {
+  if (Record(Op::GetModuleFileNameA, "") || size == 0) return 0;
+  std::uint32_t length = static_cast<std::uint32_t>(module_file_name.size());
+  if (length + 1 > size) {
+    // Cut short and terminated; the return value says so by being `size`.
+    std::memcpy(buffer, module_file_name.c_str(), size - 1);
+    buffer[size - 1] = '\0';
+    return size;
+  }
+  std::memcpy(buffer, module_file_name.c_str(), length + 1);
+  return length;
+}
+
+std::string SimulatedPlatform::GetCommandLineA() {
+  Record(Op::GetCommandLineA, command_line);  // cannot fail
+  return command_line;
+}
+
+LeadBytes SimulatedPlatform::GetCPInfo() {
+  if (Record(Op::GetCPInfo, "")) return LeadBytes();
+  return lead_bytes;
+}
+
+// ---- Shell path library ----
+
+bool SimulatedPlatform::PathRemoveFileSpecA(char* path) {
+  if (Record(Op::PathRemoveFileSpecA, path)) return false;
+  char* last = std::strrchr(path, '\\');
+  if (last == nullptr) {
+    if (*path == '\0') return false;
+    *path = '\0';
+    return true;
+  }
+  // A root keeps its backslash: "\x" gives "\", "E:\x" gives "E:\".
+  char* cut = last;
+  if (last == path || (last == path + 2 && path[1] == ':')) cut = last + 1;
+  if (*cut == '\0') return false;
+  *cut = '\0';
+  return true;
+}
+
+bool SimulatedPlatform::PathFileExistsA(const char* path) {
+  if (Record(Op::PathFileExistsA, path)) return false;
+  std::string key = Resolve(path, true);
+  return !key.empty() && tree_.count(key) != 0;
+}
+
+// ---- Files and folders ----
+
+std::uint32_t SimulatedPlatform::GetFileAttributesA(const char* path) {
+  if (Record(Op::GetFileAttributesA, path)) return kInvalidFileAttributes;
+  auto it = tree_.find(Resolve(path, false));
+  return it == tree_.end() ? kInvalidFileAttributes : Reported(it->second);
+}
+
+bool SimulatedPlatform::SetFileAttributesA(const char* path,
+                                           std::uint32_t attributes) {
+  if (Record(Op::SetFileAttributesA, path)) return false;
+  auto it = tree_.find(Resolve(path, false));
+  if (it == tree_.end()) return false;
+  // The folder and link bits are not the caller's to set or clear.
+  Node& node = it->second;
+  node.attributes = (attributes & kSettableAttributes) |
+                    (node.attributes & (kAttributeDirectory |
+                                        kAttributeReparsePoint));
+  return true;
+}
+
+bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
+                                  bool fail_if_exists) {
+  if (Record(Op::CopyFileA, existing, target)) return false;
+  auto source = tree_.find(Resolve(existing, true));
+  std::string key = Resolve(target, true);
+  if (source == tree_.end() || IsFolder(source->first) || key.empty() ||
+      !IsFolder(ParentOf(key))) {
+    return false;
+  }
+  auto present = tree_.find(key);
+  if (present != tree_.end()) {
+    const Node& old = present->second;
+    if (fail_if_exists || (old.attributes & (kAttributeDirectory |
+                                             kAttributeReadOnly)) ||
+        old.in_use) {
+      return false;
+    }
+  }
+  Node copy = source->second;
+  copy.name = LastPart(key);
+  copy.attributes |= kAttributeArchive;
+  copy.in_use = false;
+  tree_[key] = copy;
+  return true;
+}
+
+bool SimulatedPlatform::DeleteFileA(const char* path) {
+  if (Record(Op::DeleteFileA, path)) return false;
+  auto it = tree_.find(Resolve(path, false));
+  if (it == tree_.end()) return false;
+  const Node& node = it->second;
+  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
+      node.in_use) {
+    return false;
+  }
+  tree_.erase(it);
+  return true;
+}
+
+bool SimulatedPlatform::RemoveDirectoryA(const char* path) {
+  if (Record(Op::RemoveDirectoryA, path)) return false;
+  auto it = tree_.find(Resolve(path, false));
+  if (it == tree_.end()) return false;
+  const Node& node = it->second;
+  // A link has no entries of its own: removing it leaves its target alone.
+  bool is_root = it->first.find('\\') == std::string::npos;
+  if (!(node.attributes & kAttributeDirectory) || is_root ||
+      (node.attributes & kAttributeReadOnly) || node.in_use ||
+      HasChildren(it->first)) {
+    return false;
+  }
+  tree_.erase(it);
+  return true;
+}
+
+// ---- Search ----
+
+bool SimulatedPlatform::FindFirstFileA(const char* pattern, Handle* search,
+                                       FolderEntry* entry) {
+  if (Record(Op::FindFirstFileA, pattern)) return false;
+  std::string text = pattern;
+  std::replace(text.begin(), text.end(), '/', '\\');
+  std::size_t slash = text.rfind('\\');
+  std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
+  std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+  std::string folder_key = Resolve(folder, true);
+  if (mask.empty() || text.size() >= kMaxPath || !IsFolder(folder_key)) {
+    return false;
+  }
+  Search found;
+  auto add = [&found](const std::string& name, std::uint32_t attributes,
+                      const std::string& key) {
+    found.pending.push_back(FolderEntry{name, attributes});
+    found.keys.push_back(key);
+  };
+  if (!HasWildcard(mask)) {
+    std::string key = Resolve(text, false);
+    auto it = tree_.find(key);
+    if (it != tree_.end()) add(it->second.name, Reported(it->second), key);
+  } else {
+    if (folder_key.find('\\') != std::string::npos) {
+      for (const char* dots : {".", ".."}) {
+        if (WildcardMatch(mask.c_str(), dots)) add(dots, kAttributeDirectory, "");
+      }
+    }
+    for (const std::string& key : Children(folder_key)) {
+      const Node& node = tree_.at(key);
+      if (WildcardMatch(mask.c_str(), node.name.c_str())) {
+        add(node.name, Reported(node), key);
+      }
+    }
+  }
+  if (found.pending.empty()) return false;
+  *entry = found.pending[0];
+  found.next = 1;
+  *search = NewHandle();
+  searches_[*search] = found;
+  return true;
+}
+
+bool SimulatedPlatform::FindNextFileA(Handle search, FolderEntry* entry) {
+  if (Record(Op::FindNextFileA, std::to_string(search))) return false;
+  auto it = searches_.find(search);
+  if (it == searches_.end()) return false;
+  Search& state = it->second;
+  // Entries deleted since the search started are not listed any more.
+  while (state.next < state.pending.size()) {
+    std::size_t index = state.next++;
+    const std::string& key = state.keys[index];
+    if (key.empty()) {
+      *entry = state.pending[index];
+      return true;
+    }
+    auto node = tree_.find(key);
+    if (node != tree_.end()) {
+      *entry = FolderEntry{node->second.name, Reported(node->second)};
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SimulatedPlatform::FindClose(Handle search) {
+  if (Record(Op::FindClose, std::to_string(search))) return false;
+  return searches_.erase(search) != 0;
+}
+
+// ---- Processes ----
+
+std::string SimulatedPlatform::ResolveProgram(
+    const std::string& candidate) const {
+  std::string name = candidate;
+  if (LastPart(name).find('.') == std::string::npos) name += ".exe";
+  auto is_program = [this](const std::string& key) {
+    return !key.empty() && tree_.count(key) != 0 && !IsFolder(key);
+  };
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    std::string key = Resolve(name, true);
+    return is_program(key) ? key : "";
+  }
+  std::vector<std::string> folders = {ParentOf(module_file_name),
+                                      current_directory, system_directory,
+                                      ParentOf(system_directory)};
+  folders.insert(folders.end(), search_path.begin(), search_path.end());
+  for (const std::string& folder : folders) {
+    std::string key = Resolve(folder + "\\" + name, true);
+    if (is_program(key)) return key;
+  }
+  return "";
+}
+
+std::string SimulatedPlatform::ResolveCommandLineHead(
+    const std::string& line) const {
+  if (!line.empty() && line[0] == '"') {
+    std::size_t close = line.find('"', 1);
+    return ResolveProgram(line.substr(1, close == std::string::npos
+                                             ? std::string::npos
+                                             : close - 1));
+  }
+  for (std::size_t end = line.find(' ');; end = line.find(' ', end + 1)) {
+    std::string found = ResolveProgram(line.substr(0, end));
+    if (!found.empty() || end == std::string::npos) return found;
+  }
+}
+
+bool SimulatedPlatform::CreateProcessA(const char* application,
+                                       char* command_line,
+                                       ProcessInformation* info) {
+  std::string line = command_line != nullptr ? command_line : "";
+  if (Record(Op::CreateProcessA, application != nullptr ? application : "",
+             line)) {
+    return false;
+  }
+  std::string image;
+  if (application != nullptr) {
+    std::string key = Resolve(application, true);
+    if (!key.empty() && tree_.count(key) != 0 && !IsFolder(key)) image = key;
+  } else {
+    image = ResolveCommandLineHead(line);
+  }
+  if (image.empty()) return false;
+  Process process{image, line, NewHandle(), NewHandle()};
+  handles_.insert(process.process);
+  handles_.insert(process.thread);
+  processes_.push_back(process);
+  info->process = process.process;
+  info->thread = process.thread;
+  auto program = programs.find(image);
+  if (program != programs.end()) program->second();
+  return true;
+}
+
+std::uint32_t SimulatedPlatform::WaitForSingleObject(
+    Handle handle, std::uint32_t /*milliseconds*/) {
+  if (Record(Op::WaitForSingleObject, std::to_string(handle))) {
+    return kWaitFailed;
+  }
+  // Programs run to their end when they start, so an open process handle is
+  // already signalled.
+  bool is_process = std::any_of(
+      processes_.begin(), processes_.end(),
+      [handle](const Process& p) { return p.process == handle; });
+  return is_process && handles_.count(handle) ? kWaitObject0 : kWaitFailed;
+}
+
+bool SimulatedPlatform::CloseHandle(Handle handle) {
+  if (Record(Op::CloseHandle, std::to_string(handle))) return false;
+  return handles_.erase(handle) != 0;
+}
+
+void SimulatedPlatform::exit(int code) {
+  Record(Op::exit, std::to_string(code));  // cannot fail
+  exited_ = true;
+  exit_code_ = code;
+}

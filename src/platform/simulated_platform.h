@@ -1,0 +1,175 @@
+#ifndef LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_
+#define LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform_services.h"
+
+// A small Windows held as data, for running the launcher's logic where
+// Windows is absent. It keeps what the launcher can observe of the real
+// platform:
+//   - paths are case-insensitive; "/" and doubled "\" read as one "\";
+//     relative paths are taken against the current folder;
+//   - ANSI calls refuse paths of MAX_PATH (260) characters or more, though
+//     the tree may hold longer ones (made by other means);
+//   - folders list "." and ".." first (drive roots do not), then their
+//     entries in case-insensitive name order;
+//   - read-only and in-use files refuse deletion; read-only, in-use and
+//     non-empty folders refuse removal;
+//   - links (reparse points) are followed inside a path; as the last part of
+//     a path they are the link itself, which DeleteFileA (file links) or
+//     RemoveDirectoryA (folder links) removes without touching the target;
+//   - CreateProcessA with no application name resolves the program from the
+//     head of the command line: a quoted head, else each head up to a space,
+//     shortest first, with ".exe" added when it has no extension; a bare name
+//     is looked for beside the module, in the current folder, the system
+//     folder, the Windows folder and along the search path.
+// Every call is recorded in order, and any call can be made to fail.
+class SimulatedPlatform : public PlatformServices {
+ public:
+  enum class Op {
+    GetSystemDirectoryA, GetModuleFileNameA, GetCommandLineA, GetCPInfo,
+    PathRemoveFileSpecA, PathFileExistsA, GetFileAttributesA,
+    SetFileAttributesA, CopyFileA, DeleteFileA, RemoveDirectoryA,
+    FindFirstFileA, FindNextFileA, FindClose, CreateProcessA,
+    WaitForSingleObject, CloseHandle, exit,
+  };
+  static const char* Name(Op op);
+
+  // One recorded call: the operation and its path or text arguments.
+  struct Call {
+    Op op;
+    std::string first;
+    std::string second;
+  };
+
+  struct Node {
+    std::string name;  // the last part of the path, as created
+    std::uint32_t attributes = 0;
+    std::string content;
+    std::string target;  // for links: the path linked to
+    bool in_use = false;
+    bool operator==(const Node& other) const;
+  };
+
+  struct Process {
+    std::string image;  // the program that ran, as a canonical path
+    std::string command_line;
+    Handle process = 0;
+    Handle thread = 0;
+  };
+
+  struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  using Tree = std::map<std::string, Node, NoCaseLess>;
+
+  SimulatedPlatform();
+
+  // Setting up the machine; none of these is recorded. Missing parent
+  // folders are created. Paths are canonical: drive, "\", parts.
+  void AddFolder(const std::string& path, std::uint32_t attributes = 0);
+  void AddFile(const std::string& path, const std::string& content = "",
+               std::uint32_t attributes = 0);
+  void AddLink(const std::string& path, const std::string& target,
+               bool folder);
+  void SetInUse(const std::string& path);
+  void Remove(const std::string& path);  // the node and all below it
+
+  std::string system_directory = "C:\\Windows\\system32";
+  std::string module_file_name = "D:\\Setup\\launcher.exe";
+  std::string command_line = "\"D:\\Setup\\launcher.exe\"";
+  std::string current_directory = "C:\\Users\\admin";
+  std::vector<std::string> search_path = {"C:\\Windows\\system32",
+                                          "C:\\Windows"};
+  LeadBytes lead_bytes;
+  // Run when a program (by canonical path) starts, as if it ran to its end.
+  std::map<std::string, std::function<void()>, NoCaseLess> programs;
+
+  // Faults: the call with this index in calls() fails; every call of `op`
+  // fails, or only those whose first argument names `path`.
+  std::set<std::size_t> failing_calls;
+  void FailOn(Op op, const std::string& path = "");
+
+  // Inspection.
+  const Tree& tree() const { return tree_; }
+  bool Exists(const std::string& path) const;
+  const Node* Find(const std::string& path) const;
+  const std::vector<Call>& calls() const { return calls_; }
+  std::vector<Op> ops() const;
+  const std::vector<Process>& processes() const { return processes_; }
+  std::size_t open_searches() const { return searches_.size(); }
+  std::size_t open_handles() const { return handles_.size(); }
+  bool exited() const { return exited_; }
+  int exit_code() const { return exit_code_; }
+  bool called_after_exit() const { return called_after_exit_; }
+
+  // PlatformServices.
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override;
+  std::string GetCommandLineA() override;
+  LeadBytes GetCPInfo() override;
+  bool PathRemoveFileSpecA(char* path) override;
+  bool PathFileExistsA(const char* path) override;
+  std::uint32_t GetFileAttributesA(const char* path) override;
+  bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
+  bool CopyFileA(const char* existing, const char* target,
+                 bool fail_if_exists) override;
+  bool DeleteFileA(const char* path) override;
+  bool RemoveDirectoryA(const char* path) override;
+  bool FindFirstFileA(const char* pattern, Handle* search,
+                      FolderEntry* entry) override;
+  bool FindNextFileA(Handle search, FolderEntry* entry) override;
+  bool FindClose(Handle search) override;
+  bool CreateProcessA(const char* application, char* command_line,
+                      ProcessInformation* info) override;
+  std::uint32_t WaitForSingleObject(Handle handle,
+                                    std::uint32_t milliseconds) override;
+  bool CloseHandle(Handle handle) override;
+  void exit(int code) override;
+
+ private:
+  struct Search {
+    std::vector<FolderEntry> pending;  // dots, then entries, in order
+    std::vector<std::string> keys;     // canonical path of each, "" for dots
+    std::size_t next = 0;
+  };
+  struct Fault {
+    Op op;
+    std::string path;
+  };
+
+  // Records a call; true when it is to fail.
+  bool Record(Op op, const std::string& first, const std::string& second = "");
+  // The canonical key for `path`, following links in every part but the
+  // last (and the last too when `follow_last`); "" when the path is invalid
+  // or refused for its length.
+  std::string Resolve(const std::string& path, bool follow_last) const;
+  std::string ResolveParts(const std::vector<std::string>& parts,
+                           bool follow_last, int depth) const;
+  bool IsFolder(const std::string& key) const;
+  bool HasChildren(const std::string& key) const;
+  std::vector<std::string> Children(const std::string& key) const;
+  std::string ResolveProgram(const std::string& candidate) const;
+  std::string ResolveCommandLineHead(const std::string& line) const;
+  Handle NewHandle();
+
+  Tree tree_;
+  std::vector<Call> calls_;
+  std::vector<Fault> faults_;
+  std::map<Handle, Search> searches_;
+  std::set<Handle> handles_;
+  std::vector<Process> processes_;
+  Handle next_handle_ = 0x100;
+  bool exited_ = false;
+  int exit_code_ = -1;
+  bool called_after_exit_ = false;
+};
+
+#endif  // LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_

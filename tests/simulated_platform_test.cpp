@@ -1,0 +1,178 @@
+// The simulated platform is only useful while it behaves as Windows does;
+// these cases pin the behaviours the launcher's correctness depends on.
+#include "platform/simulated_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Op = SimulatedPlatform::Op;
+
+TEST(SimulatedPlatformTest, PathsAreCaseInsensitiveAndSeparatorsCollapse) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\Data\\File.TXT");
+  for (const char* path : {"c:\\data\\file.txt", "C:/DATA/file.txt",
+                           "C:\\\\Data\\\\File.TXT", "C:\\Data\\.\\x\\..\\File.txt"}) {
+    EXPECT_TRUE(p.PathFileExistsA(path)) << path;
+  }
+  p.current_directory = "C:\\Data";
+  EXPECT_TRUE(p.PathFileExistsA("file.txt"));
+  EXPECT_FALSE(p.PathFileExistsA(""));
+}
+
+TEST(SimulatedPlatformTest, AnsiCallsRefusePathsAtTheLimit) {
+  SimulatedPlatform p;
+  std::string folder = "C:\\" + std::string(245, 'd');
+  p.AddFile(folder + "\\ok.txt");           // 255 characters
+  p.AddFile(folder + "\\longer-name.txt");  // 264: made by other means
+  EXPECT_TRUE(p.PathFileExistsA((folder + "\\ok.txt").c_str()));
+  EXPECT_FALSE(p.PathFileExistsA((folder + "\\longer-name.txt").c_str()));
+  EXPECT_FALSE(p.DeleteFileA((folder + "\\longer-name.txt").c_str()));
+  EXPECT_TRUE(p.Exists(folder + "\\longer-name.txt"));
+}
+
+TEST(SimulatedPlatformTest, DeletionRefusals) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\t\\ro", "", kAttributeReadOnly);
+  p.AddFile("C:\\t\\busy");
+  p.SetInUse("C:\\t\\busy");
+  p.AddFolder("C:\\t\\rodir", kAttributeReadOnly);
+  EXPECT_FALSE(p.DeleteFileA("C:\\t\\ro"));
+  EXPECT_FALSE(p.DeleteFileA("C:\\t\\busy"));
+  EXPECT_FALSE(p.DeleteFileA("C:\\t\\rodir"));      // a folder is no file
+  EXPECT_FALSE(p.RemoveDirectoryA("C:\\t\\ro"));     // a file is no folder
+  EXPECT_FALSE(p.RemoveDirectoryA("C:\\t\\rodir"));  // read-only folder
+  EXPECT_FALSE(p.RemoveDirectoryA("C:\\t"));         // not empty
+  EXPECT_FALSE(p.RemoveDirectoryA("C:\\"));          // a drive root
+  EXPECT_TRUE(p.SetFileAttributesA("C:\\t\\rodir", kAttributeNormal));
+  EXPECT_EQ(p.GetFileAttributesA("C:\\t\\rodir"), kAttributeDirectory);
+  EXPECT_TRUE(p.RemoveDirectoryA("C:\\t\\rodir"));
+  EXPECT_TRUE(p.SetFileAttributesA("C:\\t\\ro", kAttributeNormal));
+  EXPECT_EQ(p.GetFileAttributesA("C:\\t\\ro"), kAttributeNormal);
+  EXPECT_TRUE(p.DeleteFileA("C:\\t\\ro"));
+}
+
+TEST(SimulatedPlatformTest, SearchListsDotsThenEntriesInNameOrder) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\t\\b");
+  p.AddFile("C:\\t\\A.txt");
+  p.AddFolder("C:\\t\\c");
+  Handle search = 0;
+  FolderEntry entry;
+  std::vector<std::string> names;
+  for (bool ok = p.FindFirstFileA("C:\\t\\*.*", &search, &entry); ok;
+       ok = p.FindNextFileA(search, &entry)) {
+    names.push_back(entry.name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "A.txt", "b", "c"}));
+  EXPECT_TRUE(p.FindClose(search));
+  EXPECT_FALSE(p.FindClose(search));
+  // Drive roots list no dots; a file is no folder to search in.
+  ASSERT_TRUE(p.FindFirstFileA("C:\\*.*", &search, &entry));
+  EXPECT_NE(entry.name, ".");
+  p.FindClose(search);
+  EXPECT_FALSE(p.FindFirstFileA("C:\\t\\b\\*.*", &search, &entry));
+  EXPECT_FALSE(p.FindFirstFileA("C:\\t\\*.x", &search, &entry));
+}
+
+TEST(SimulatedPlatformTest, LinksAreFollowedInsideAPathButRemovedAsLinks) {
+  SimulatedPlatform p;
+  p.AddFile("E:\\outside\\keep.txt", "data");
+  p.AddLink("C:\\t\\link", "E:\\outside", true);
+  p.AddLink("C:\\t\\flink", "E:\\outside\\keep.txt", false);
+  EXPECT_TRUE(p.PathFileExistsA("C:\\t\\link\\keep.txt"));
+  EXPECT_EQ(p.GetFileAttributesA("C:\\t\\link"),
+            kAttributeDirectory | kAttributeReparsePoint);
+  EXPECT_FALSE(p.DeleteFileA("C:\\t\\link"));
+  EXPECT_TRUE(p.DeleteFileA("C:\\t\\flink"));
+  EXPECT_TRUE(p.RemoveDirectoryA("C:\\t\\link"));  // though the target is not empty
+  EXPECT_TRUE(p.Exists("E:\\outside\\keep.txt"));
+}
+
+TEST(SimulatedPlatformTest, CopyNeverOverwritesWhenAskedNotTo) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\a", "new");
+  p.AddFile("C:\\b", "old");
+  EXPECT_FALSE(p.CopyFileA("C:\\a", "C:\\b", true));
+  EXPECT_EQ(p.Find("C:\\b")->content, "old");
+  EXPECT_TRUE(p.CopyFileA("C:\\a", "C:\\c", true));
+  EXPECT_EQ(p.Find("C:\\c")->content, "new");
+  EXPECT_FALSE(p.CopyFileA("C:\\missing", "C:\\d", true));
+  EXPECT_FALSE(p.CopyFileA("C:\\a", "C:\\nofolder\\d", true));
+}
+
+TEST(SimulatedPlatformTest, ProgramResolutionWithoutApplicationName) {
+  struct Case {
+    std::vector<std::string> programs;
+    const char* line;
+    const char* image;  // "" when nothing starts
+  };
+  const Case cases[] = {
+      // Unquoted heads with spaces: shortest first, ".exe" added.
+      {{"C:\\Program.exe", "C:\\Program Files\\x\\setup.exe"},
+       "C:\\Program Files\\x\\setup.exe -s", "C:\\Program.exe"},
+      {{"C:\\Program Files\\x\\setup.exe"},
+       "C:\\Program Files\\x\\setup.exe -s", "C:\\Program Files\\x\\setup.exe"},
+      {{"C:\\Program Files\\x\\setup.exe"},
+       "\"C:\\Program Files\\x\\setup.exe\" -s", "C:\\Program Files\\x\\setup.exe"},
+      {{}, "C:\\Program Files\\x\\setup.exe -s", ""},
+      // A bare name: beside the launcher first, then the current folder...
+      {{"D:\\Setup\\data.exe", "C:\\Users\\admin\\data.exe"}, "data.exe",
+       "D:\\Setup\\data.exe"},
+      {{"C:\\Users\\admin\\data.exe"}, "data.exe", "C:\\Users\\admin\\data.exe"},
+      // ...then the system folders.
+      {{"C:\\Windows\\data.exe"}, "data.exe", "C:\\Windows\\data.exe"},
+  };
+  for (const Case& c : cases) {
+    SimulatedPlatform p;
+    for (const std::string& program : c.programs) p.AddFile(program);
+    std::string line = c.line;
+    ProcessInformation info;
+    bool started = p.CreateProcessA(nullptr, &line[0], &info);
+    EXPECT_EQ(started, *c.image != '\0') << c.line;
+    if (started) {
+      EXPECT_EQ(p.processes().back().image, c.image) << c.line;
+      EXPECT_EQ(p.processes().back().command_line, c.line);
+    }
+  }
+}
+
+TEST(SimulatedPlatformTest, ApplicationNameIsNeverSearchedFor) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\Users\\admin\\data.exe");
+  p.AddFile("C:\\My.exe");
+  std::string line = "C:\\My Setup\\data.exe -s";
+  ProcessInformation info;
+  EXPECT_FALSE(p.CreateProcessA("D:\\Setup\\data.exe", &line[0], &info));
+  EXPECT_FALSE(p.CreateProcessA("C:\\My Setup\\data.exe", &line[0], &info));
+  EXPECT_TRUE(p.processes().empty());
+  p.AddFile("C:\\My Setup\\data.exe");
+  EXPECT_TRUE(p.CreateProcessA("C:\\My Setup\\data.exe", &line[0], &info));
+  EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitObject0);
+  EXPECT_TRUE(p.CloseHandle(info.process));
+  EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitFailed);
+  EXPECT_FALSE(p.CloseHandle(info.process));
+}
+
+TEST(SimulatedPlatformTest, RecordsCallsAndFailsThemOnRequest) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\a");
+  p.AddFile("C:\\b");
+  p.failing_calls.insert(1);
+  p.FailOn(Op::PathFileExistsA, "c:\\B");
+  EXPECT_TRUE(p.DeleteFileA("C:\\a"));
+  EXPECT_FALSE(p.GetFileAttributesA("C:\\b") != kInvalidFileAttributes);
+  EXPECT_FALSE(p.PathFileExistsA("C:\\b"));
+  EXPECT_TRUE(p.PathFileExistsA("C:\\Windows"));
+  ASSERT_EQ(p.calls().size(), 4u);
+  EXPECT_EQ(p.calls()[0].op, Op::DeleteFileA);
+  EXPECT_EQ(p.calls()[0].first, "C:\\a");
+  EXPECT_EQ(std::string(SimulatedPlatform::Name(p.calls()[1].op)),
+            "GetFileAttributesA");
+  p.exit(0);
+  EXPECT_FALSE(p.called_after_exit());
+  p.PathFileExistsA("C:\\");
+  EXPECT_TRUE(p.called_after_exit());
+}
+
+}  // namespace
