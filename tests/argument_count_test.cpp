@@ -41,12 +41,12 @@ TEST(ArgumentCountTest, SingleByteRules) {
       {"launcher.exe a\"b c\"d", 2},
       {"launcher.exe \"a b", 2},  // an open group runs to the end
       // Backslashes.
-      {"launcher.exe a\\b c", 3},         // literal
-      {"launcher.exe \\\"a b", 3},        // 1: literal quote, no group
-      {"launcher.exe \\\\\"a b\"", 2},    // 2: one backslash, group
-      {"launcher.exe \\\\\\\"a b", 3},    // 3: backslash and literal quote
-      {"launcher.exe \"a\\\\\" b", 3},    // 2 before the closing quote
-      {"launcher.exe \"a\\\" b\"", 2},    // 1 before a quote inside a group
+      {"launcher.exe a\\b c", 3},       // literal
+      {"launcher.exe \\\"a b", 3},      // 1: literal quote, no group
+      {"launcher.exe \\\\\"a b\"", 2},  // 2: one backslash, group
+      {"launcher.exe \\\\\\\"a b", 3},  // 3: backslash and literal quote
+      {"launcher.exe \"a\\\\\" b", 3},  // 2 before the closing quote
+      {"launcher.exe \"a\\\" b\"", 2},  // 1 before a quote inside a group
       {"launcher.exe a\\", 2},
       // "" inside a group: a literal quote, and the group ends there.
       {"launcher.exe \"a\"\" b\"", 3},

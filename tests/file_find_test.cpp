@@ -94,7 +94,10 @@ TEST_F(FileFindTest, CloseIsIdempotentAndNewSearchClosesTheOld) {
 }
 
 TEST_F(FileFindTest, DestructorClosesAnOpenSearch) {
-  { CFileFind find(platform_); find.FindFile("C:\\t\\*.*"); }
+  {
+    CFileFind find(platform_);
+    find.FindFile("C:\\t\\*.*");
+  }
   EXPECT_EQ(platform_.open_searches(), 0u);
 }
 
@@ -102,7 +105,7 @@ TEST_F(FileFindTest, PatternsAtThePathLimitAreRefusedWithoutAPlatformCall) {
   std::string folder = "C:\\" + std::string(252, 'd');
   platform_.AddFile(folder + "\\x");
   CFileFind find(platform_);
-  EXPECT_TRUE(find.FindFile((folder + "\\*.*").c_str()));  // 259 characters
+  EXPECT_TRUE(find.FindFile((folder + "\\*.*").c_str()));    // 259 characters
   EXPECT_FALSE(find.FindFile((folder + "\\*.**").c_str()));  // 260
   EXPECT_EQ(platform_.ops().size(), 2u);  // the first search and its close
   EXPECT_EQ(find.GetFileName(), "");

@@ -32,7 +32,11 @@ TEST_F(FolderTreeTest, RemovesWhatThePlatformAllows) {
       {"empty folder", {}, {}, true, {}},
       {"one file", {"a.txt"}, {}, true, {}},
       {"names without dots", {"README", "sub\\Makefile"}, {}, true, {}},
-      {"nested three levels", {"a\\b\\c\\deep.txt", "a\\top.txt"}, {}, true, {}},
+      {"nested three levels",
+       {"a\\b\\c\\deep.txt", "a\\top.txt"},
+       {},
+       true,
+       {}},
       {"read-only file",
        {"a\\b\\other.txt", "keep.txt"},
        {"a\\b\\locked.txt"},
@@ -54,7 +58,8 @@ TEST_F(FolderTreeTest, RemovesWhatThePlatformAllows) {
       if (entry.first.rfind(top + "\\", 0) == 0) ++below;
     }
     EXPECT_EQ(below, c.left.size()) << c.name;
-    for (const std::string& f : c.left) EXPECT_TRUE(p.Exists(top + "\\" + f)) << f;
+    for (const std::string& f : c.left)
+      EXPECT_TRUE(p.Exists(top + "\\" + f)) << f;
     for (const std::string& f : c.read_only) {
       EXPECT_EQ(p.Find(top + "\\" + f)->attributes, kAttributeReadOnly);
     }
@@ -62,7 +67,8 @@ TEST_F(FolderTreeTest, RemovesWhatThePlatformAllows) {
   }
 }
 
-TEST_F(FolderTreeTest, InnermostFolderRemovedFirstAndSearchClosedBeforeRemoval) {
+TEST_F(FolderTreeTest,
+       InnermostFolderRemovedFirstAndSearchClosedBeforeRemoval) {
   platform_.AddFile("C:\\T\\a\\b\\c\\f");
   EXPECT_TRUE(DeleteFolderTree(platform_, "C:\\T"));
   std::vector<std::string> removed;
@@ -162,22 +168,36 @@ TEST_F(FolderTreeTest, RandomTreesProperty) {
     int entries = static_cast<int>(random() % 40);
     for (int i = 0; i < entries; ++i) {
       std::string parent = folders[random() % folders.size()];
-      std::size_t length = random() % 8 == 0 ? 100 + random() % 80 : 1 + random() % 8;
-      std::string path = parent + "\\" +
-                         std::string(length, static_cast<char>('a' + random() % 26)) +
-                         std::to_string(i);
+      std::size_t length =
+          random() % 8 == 0 ? 100 + random() % 80 : 1 + random() % 8;
+      std::string path =
+          parent + "\\" +
+          std::string(length, static_cast<char>('a' + random() % 26)) +
+          std::to_string(i);
       bool read_only = false;
       switch (random() % 6) {
-        case 0: p.AddFolder(path); folders.push_back(path); break;
-        case 1: p.AddFile(path, "", kAttributeReadOnly); read_only = true; break;
-        case 2: p.AddLink(path, "E:\\out", true); break;
-        default: p.AddFile(path, "f"); break;
+        case 0:
+          p.AddFolder(path);
+          folders.push_back(path);
+          break;
+        case 1:
+          p.AddFile(path, "", kAttributeReadOnly);
+          read_only = true;
+          break;
+        case 2:
+          p.AddLink(path, "E:\\out", true);
+          break;
+        default:
+          p.AddFile(path, "f");
+          break;
       }
       // A folder whose search pattern reaches the limit is never listed.
-      bool unlisted = std::any_of(folders.begin(), folders.end(), [&](const std::string& f) {
-        return below(path, f) && f.size() + 4 >= kMaxPath;
-      });
-      if (read_only || path.size() >= kMaxPath || unlisted) refused.push_back(path);
+      bool unlisted = std::any_of(
+          folders.begin(), folders.end(), [&](const std::string& f) {
+            return below(path, f) && f.size() + 4 >= kMaxPath;
+          });
+      if (read_only || path.size() >= kMaxPath || unlisted)
+        refused.push_back(path);
     }
     SimulatedPlatform::Tree before = p.tree();
     bool removed = DeleteFolderTree(p, top);
@@ -186,9 +206,10 @@ TEST_F(FolderTreeTest, RandomTreesProperty) {
     EXPECT_EQ(removed, refused.empty());
     for (const auto& entry : before) {
       bool inside = entry.first == top || below(entry.first, top);
-      bool stays = std::any_of(refused.begin(), refused.end(), [&](const std::string& r) {
-        return r == entry.first || below(r, entry.first);
-      });
+      bool stays = std::any_of(
+          refused.begin(), refused.end(), [&](const std::string& r) {
+            return r == entry.first || below(r, entry.first);
+          });
       if (!inside || stays) {
         ASSERT_TRUE(p.Exists(entry.first)) << entry.first;
         EXPECT_EQ(*p.Find(entry.first), entry.second) << entry.first;

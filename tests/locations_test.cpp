@@ -36,8 +36,7 @@ TEST(LocationsTest, MaintenanceFolderAndUninstallCommandLineByWidth) {
 TEST(LocationsTest, ProbePathAndRelativeLocationsWhenRootIsEmpty) {
   EXPECT_EQ(ProbePath("C:\\"), "C:\\Windows\\SysWOW64");
   EXPECT_EQ(ProbePath(""), "Windows\\SysWOW64");
-  EXPECT_EQ(MaintenanceFolder("", true),
-            std::string(kMaintenance32).substr(3));
+  EXPECT_EQ(MaintenanceFolder("", true), std::string(kMaintenance32).substr(3));
 }
 
 TEST(LocationsTest, NewInstallerCommandLines) {

@@ -26,7 +26,8 @@ class PreviousInstallationTest : public ::testing::Test {
     platform_.AddFolder(kM, kAttributeReadOnly | kAttributeHidden);
     // The uninstaller reads its response file while it runs.
     platform_.programs[kM + "\\setup.exe"] = [this] {
-      const SimulatedPlatform::Node* response = platform_.Find(kM + "\\uninstall.iss");
+      const SimulatedPlatform::Node* response =
+          platform_.Find(kM + "\\uninstall.iss");
       seen_response_ = response != nullptr ? response->content : "(none)";
     };
   }
@@ -64,7 +65,8 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   EXPECT_EQ(platform_.processes()[1].command_line,
             "D:\\Setup\\data.exe -s -f1\"D:\\Setup\\setup.iss\"");
   EXPECT_FALSE(platform_.Exists(kM));
-  EXPECT_TRUE(platform_.Exists("C:\\Program Files\\InstallShield Installation Information"));
+  EXPECT_TRUE(platform_.Exists(
+      "C:\\Program Files\\InstallShield Installation Information"));
   // Only the new installer's handles are left to the end of the process.
   EXPECT_EQ(platform_.open_handles(), 2u);
   // The command line is composed before anything is removed: the
@@ -80,11 +82,13 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   EXPECT_EQ(search->first, kL + "\\uninstall.iss");
 }
 
-TEST_F(PreviousInstallationTest, ResponseFileAlreadyInTheFolderIsUsedUnchanged) {
+TEST_F(PreviousInstallationTest,
+       ResponseFileAlreadyInTheFolderIsUsedUnchanged) {
   platform_.AddFile(kM + "\\uninstall.iss", "recorded for this machine");
   RemovePreviousInstallation(platform_, kM, kL);
   EXPECT_EQ(seen_response_, "recorded for this machine");
-  EXPECT_EQ(platform_.Find(kL + "\\uninstall.iss")->content, "from the launcher folder");
+  EXPECT_EQ(platform_.Find(kL + "\\uninstall.iss")->content,
+            "from the launcher folder");
 }
 
 TEST_F(PreviousInstallationTest, NoResponseFileBesideTheLauncher) {
@@ -94,7 +98,8 @@ TEST_F(PreviousInstallationTest, NoResponseFileBesideTheLauncher) {
   EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::CopyFileA), 0);
   EXPECT_EQ(seen_response_, "(none)");
   ASSERT_EQ(platform_.processes().size(), 1u);
-  EXPECT_NE(platform_.processes()[0].command_line.find("-f1\"" + kM + "\\uninstall.iss\""),
+  EXPECT_NE(platform_.processes()[0].command_line.find("-f1\"" + kM +
+                                                       "\\uninstall.iss\""),
             std::string::npos);
   EXPECT_EQ(platform_.open_searches(), 0u);
 }
@@ -115,7 +120,8 @@ TEST_F(PreviousInstallationTest, ReadOnlyFileInsideKeepsTheFolderButHandsOff) {
   platform_.AddFile(kM + "\\locked.dat", "", kAttributeReadOnly);
   EXPECT_EQ(LauncherMain(platform_), 0);
   EXPECT_TRUE(platform_.Exists(kM + "\\locked.dat"));
-  EXPECT_EQ(platform_.Find(kM + "\\locked.dat")->attributes, kAttributeReadOnly);
+  EXPECT_EQ(platform_.Find(kM + "\\locked.dat")->attributes,
+            kAttributeReadOnly);
   EXPECT_FALSE(platform_.Exists(kM + "\\setup.exe"));
   ASSERT_EQ(platform_.processes().size(), 2u);
   EXPECT_EQ(platform_.processes()[1].image, kL + "\\data.exe");
@@ -163,20 +169,24 @@ TEST_F(PreviousInstallationTest, EveryCallFailingAloneKeepsTheRunSound) {
         ASSERT_LT(failing, calls.size());
         Op failed = calls[failing].op;
         std::string context = std::string(SimulatedPlatform::Name(failed)) +
-                              " #" + std::to_string(failing) + " " + command_line;
+                              " #" + std::to_string(failing) + " " +
+                              command_line;
         for (const auto& entry : before) {
           if (entry.first == M || entry.first.rfind(M + "\\", 0) == 0) continue;
           ASSERT_TRUE(p->Exists(entry.first)) << context << " " << entry.first;
           EXPECT_EQ(*p->Find(entry.first), entry.second) << context;
         }
         // Found: the existence test of the width's folder ran and succeeded.
-        bool looked = std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
-          return c.op == Op::PathFileExistsA && c.first == M;
-        });
-        bool found = looked && !(failed == Op::PathFileExistsA && calls[failing].first == M);
-        bool deletion = std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
-          return c.op == Op::GetFileAttributesA && c.first == M;
-        });
+        bool looked =
+            std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
+              return c.op == Op::PathFileExistsA && c.first == M;
+            });
+        bool found = looked && !(failed == Op::PathFileExistsA &&
+                                 calls[failing].first == M);
+        bool deletion =
+            std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
+              return c.op == Op::GetFileAttributesA && c.first == M;
+            });
         EXPECT_EQ(deletion, found) << context;
         bool module_failed = failed == Op::GetModuleFileNameA ||
                              failed == Op::PathRemoveFileSpecA;

@@ -11,8 +11,9 @@ using Op = SimulatedPlatform::Op;
 TEST(SimulatedPlatformTest, PathsAreCaseInsensitiveAndSeparatorsCollapse) {
   SimulatedPlatform p;
   p.AddFile("C:\\Data\\File.TXT");
-  for (const char* path : {"c:\\data\\file.txt", "C:/DATA/file.txt",
-                           "C:\\\\Data\\\\File.TXT", "C:\\Data\\.\\x\\..\\File.txt"}) {
+  for (const char* path :
+       {"c:\\data\\file.txt", "C:/DATA/file.txt", "C:\\\\Data\\\\File.TXT",
+        "C:\\Data\\.\\x\\..\\File.txt"}) {
     EXPECT_TRUE(p.PathFileExistsA(path)) << path;
   }
   p.current_directory = "C:\\Data";
@@ -39,7 +40,7 @@ TEST(SimulatedPlatformTest, DeletionRefusals) {
   p.AddFolder("C:\\t\\rodir", kAttributeReadOnly);
   EXPECT_FALSE(p.DeleteFileA("C:\\t\\ro"));
   EXPECT_FALSE(p.DeleteFileA("C:\\t\\busy"));
-  EXPECT_FALSE(p.DeleteFileA("C:\\t\\rodir"));      // a folder is no file
+  EXPECT_FALSE(p.DeleteFileA("C:\\t\\rodir"));       // a folder is no file
   EXPECT_FALSE(p.RemoveDirectoryA("C:\\t\\ro"));     // a file is no folder
   EXPECT_FALSE(p.RemoveDirectoryA("C:\\t\\rodir"));  // read-only folder
   EXPECT_FALSE(p.RemoveDirectoryA("C:\\t"));         // not empty
@@ -85,7 +86,8 @@ TEST(SimulatedPlatformTest, LinksAreFollowedInsideAPathButRemovedAsLinks) {
             kAttributeDirectory | kAttributeReparsePoint);
   EXPECT_FALSE(p.DeleteFileA("C:\\t\\link"));
   EXPECT_TRUE(p.DeleteFileA("C:\\t\\flink"));
-  EXPECT_TRUE(p.RemoveDirectoryA("C:\\t\\link"));  // though the target is not empty
+  EXPECT_TRUE(
+      p.RemoveDirectoryA("C:\\t\\link"));  // though the target is not empty
   EXPECT_TRUE(p.Exists("E:\\outside\\keep.txt"));
 }
 
@@ -110,16 +112,22 @@ TEST(SimulatedPlatformTest, ProgramResolutionWithoutApplicationName) {
   const Case cases[] = {
       // Unquoted heads with spaces: shortest first, ".exe" added.
       {{"C:\\Program.exe", "C:\\Program Files\\x\\setup.exe"},
-       "C:\\Program Files\\x\\setup.exe -s", "C:\\Program.exe"},
+       "C:\\Program Files\\x\\setup.exe -s",
+       "C:\\Program.exe"},
       {{"C:\\Program Files\\x\\setup.exe"},
-       "C:\\Program Files\\x\\setup.exe -s", "C:\\Program Files\\x\\setup.exe"},
+       "C:\\Program Files\\x\\setup.exe -s",
+       "C:\\Program Files\\x\\setup.exe"},
       {{"C:\\Program Files\\x\\setup.exe"},
-       "\"C:\\Program Files\\x\\setup.exe\" -s", "C:\\Program Files\\x\\setup.exe"},
+       "\"C:\\Program Files\\x\\setup.exe\" -s",
+       "C:\\Program Files\\x\\setup.exe"},
       {{}, "C:\\Program Files\\x\\setup.exe -s", ""},
       // A bare name: beside the launcher first, then the current folder...
-      {{"D:\\Setup\\data.exe", "C:\\Users\\admin\\data.exe"}, "data.exe",
+      {{"D:\\Setup\\data.exe", "C:\\Users\\admin\\data.exe"},
+       "data.exe",
        "D:\\Setup\\data.exe"},
-      {{"C:\\Users\\admin\\data.exe"}, "data.exe", "C:\\Users\\admin\\data.exe"},
+      {{"C:\\Users\\admin\\data.exe"},
+       "data.exe",
+       "C:\\Users\\admin\\data.exe"},
       // ...then the system folders.
       {{"C:\\Windows\\data.exe"}, "data.exe", "C:\\Windows\\data.exe"},
   };

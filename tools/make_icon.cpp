@@ -23,9 +23,11 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 bool IsWhite(int x, int y) {
   bool shaft = x >= 13 && x <= 18 && y >= 4 && y <= 14;
   int half_width = 22 - y;  // the head narrows from 9 to 0 over rows 13..22
-  bool head = y >= 13 && y <= 22 && x >= 15 - half_width && x <= 16 + half_width;
+  bool head =
+      y >= 13 && y <= 22 && x >= 15 - half_width && x <= 16 + half_width;
   bool tray_floor = y >= 25 && y <= 27 && x >= 5 && x <= 26;
-  bool tray_sides = y >= 20 && y <= 27 && (x == 5 || x == 6 || x == 25 || x == 26);
+  bool tray_sides =
+      y >= 20 && y <= 27 && (x == 5 || x == 6 || x == 25 || x == 26);
   return shaft || head || tray_floor || tray_sides;
 }
 

@@ -14,7 +14,8 @@ int LauncherMain(PlatformServices& platform) {
 }
 
 bool Is32BitWindows(PlatformServices& platform) {
-  return !platform.PathFileExistsA(ProbePath(SystemDriveRoot(platform)).c_str());
+  return !platform.PathFileExistsA(
+      ProbePath(SystemDriveRoot(platform)).c_str());
 }
 
 LaunchMode ModeForArgumentCount(int argc) {

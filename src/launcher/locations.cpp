@@ -6,9 +6,11 @@ namespace {
 
 constexpr char kProbe[] = "Windows\\SysWOW64";
 constexpr char kMaintenance32[] =
-    "Program Files\\InstallShield Installation Information\\" LAUNCHER_PRODUCT_CODE;
+    "Program Files\\InstallShield Installation "
+    "Information\\" LAUNCHER_PRODUCT_CODE;
 constexpr char kMaintenance64[] =
-    "Program Files (x86)\\InstallShield Installation Information\\" LAUNCHER_PRODUCT_CODE;
+    "Program Files (x86)\\InstallShield Installation "
+    "Information\\" LAUNCHER_PRODUCT_CODE;
 constexpr char kSeparator[] = "\\";
 constexpr char kUninstallResponseName[] = "uninstall.iss";
 constexpr char kUninstallResponseSuffix[] = "\\uninstall.iss";

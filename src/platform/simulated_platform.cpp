@@ -100,12 +100,12 @@ std::uint32_t Reported(const SimulatedPlatform::Node& node) {
 
 const char* SimulatedPlatform::Name(Op op) {
   static const char* const kNames[] = {
-      "GetSystemDirectoryA", "GetModuleFileNameA", "GetCommandLineA",
+      "GetSystemDirectoryA", "GetModuleFileNameA",  "GetCommandLineA",
       "GetCPInfo",           "PathRemoveFileSpecA", "PathFileExistsA",
-      "GetFileAttributesA",  "SetFileAttributesA", "CopyFileA",
-      "DeleteFileA",         "RemoveDirectoryA",   "FindFirstFileA",
-      "FindNextFileA",       "FindClose",          "CreateProcessA",
-      "WaitForSingleObject", "CloseHandle",        "exit",
+      "GetFileAttributesA",  "SetFileAttributesA",  "CopyFileA",
+      "DeleteFileA",         "RemoveDirectoryA",    "FindFirstFileA",
+      "FindNextFileA",       "FindClose",           "CreateProcessA",
+      "WaitForSingleObject", "CloseHandle",         "exit",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -159,8 +159,7 @@ void SimulatedPlatform::AddLink(const std::string& path,
                                 const std::string& target, bool folder) {
   AddFile(path);
   Node& node = tree_[JoinPath(SplitPath(path), SplitPath(path).size())];
-  node.attributes =
-      kAttributeReparsePoint | (folder ? kAttributeDirectory : 0);
+  node.attributes = kAttributeReparsePoint | (folder ? kAttributeDirectory : 0);
   node.target = target;
 }
 
@@ -228,8 +227,7 @@ std::string SimulatedPlatform::Resolve(const std::string& path,
 }
 
 std::string SimulatedPlatform::ResolveParts(
-    const std::vector<std::string>& parts, bool follow_last,
-    int depth) const {
+    const std::vector<std::string>& parts, bool follow_last, int depth) const {
   if (parts.empty()) return "";
   std::string key = parts[0];
   for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -342,9 +340,9 @@ bool SimulatedPlatform::SetFileAttributesA(const char* path,
   if (it == tree_.end()) return false;
   // The folder and link bits are not the caller's to set or clear.
   Node& node = it->second;
-  node.attributes = (attributes & kSettableAttributes) |
-                    (node.attributes & (kAttributeDirectory |
-                                        kAttributeReparsePoint));
+  node.attributes =
+      (attributes & kSettableAttributes) |
+      (node.attributes & (kAttributeDirectory | kAttributeReparsePoint));
   return true;
 }
 
@@ -360,8 +358,8 @@ bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
   auto present = tree_.find(key);
   if (present != tree_.end()) {
     const Node& old = present->second;
-    if (fail_if_exists || (old.attributes & (kAttributeDirectory |
-                                             kAttributeReadOnly)) ||
+    if (fail_if_exists ||
+        (old.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
         old.in_use) {
       return false;
     }
@@ -412,7 +410,8 @@ bool SimulatedPlatform::FindFirstFileA(const char* pattern, Handle* search,
   std::replace(text.begin(), text.end(), '/', '\\');
   std::size_t slash = text.rfind('\\');
   std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
-  std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+  std::string folder =
+      slash == std::string::npos ? "." : text.substr(0, slash + 1);
   std::string folder_key = Resolve(folder, true);
   if (mask.empty() || text.size() >= kMaxPath || !IsFolder(folder_key)) {
     return false;
@@ -430,7 +429,8 @@ bool SimulatedPlatform::FindFirstFileA(const char* pattern, Handle* search,
   } else {
     if (folder_key.find('\\') != std::string::npos) {
       for (const char* dots : {".", ".."}) {
-        if (WildcardMatch(mask.c_str(), dots)) add(dots, kAttributeDirectory, "");
+        if (WildcardMatch(mask.c_str(), dots))
+          add(dots, kAttributeDirectory, "");
       }
     }
     for (const std::string& key : Children(folder_key)) {
@@ -503,9 +503,8 @@ std::string SimulatedPlatform::ResolveCommandLineHead(
     const std::string& line) const {
   if (!line.empty() && line[0] == '"') {
     std::size_t close = line.find('"', 1);
-    return ResolveProgram(line.substr(1, close == std::string::npos
-                                             ? std::string::npos
-                                             : close - 1));
+    return ResolveProgram(line.substr(
+        1, close == std::string::npos ? std::string::npos : close - 1));
   }
   for (std::size_t end = line.find(' ');; end = line.find(' ', end + 1)) {
     std::string found = ResolveProgram(line.substr(0, end));
@@ -547,9 +546,9 @@ std::uint32_t SimulatedPlatform::WaitForSingleObject(
   }
   // Programs run to their end when they start, so an open process handle is
   // already signalled.
-  bool is_process = std::any_of(
-      processes_.begin(), processes_.end(),
-      [handle](const Process& p) { return p.process == handle; });
+  bool is_process =
+      std::any_of(processes_.begin(), processes_.end(),
+                  [handle](const Process& p) { return p.process == handle; });
   return is_process && handles_.count(handle) ? kWaitObject0 : kWaitFailed;
 }
 

@@ -34,11 +34,24 @@
 class SimulatedPlatform : public PlatformServices {
  public:
   enum class Op {
-    GetSystemDirectoryA, GetModuleFileNameA, GetCommandLineA, GetCPInfo,
-    PathRemoveFileSpecA, PathFileExistsA, GetFileAttributesA,
-    SetFileAttributesA, CopyFileA, DeleteFileA, RemoveDirectoryA,
-    FindFirstFileA, FindNextFileA, FindClose, CreateProcessA,
-    WaitForSingleObject, CloseHandle, exit,
+    GetSystemDirectoryA,
+    GetModuleFileNameA,
+    GetCommandLineA,
+    GetCPInfo,
+    PathRemoveFileSpecA,
+    PathFileExistsA,
+    GetFileAttributesA,
+    SetFileAttributesA,
+    CopyFileA,
+    DeleteFileA,
+    RemoveDirectoryA,
+    FindFirstFileA,
+    FindNextFileA,
+    FindClose,
+    CreateProcessA,
+    WaitForSingleObject,
+    CloseHandle,
+    exit,
   };
   static const char* Name(Op op);
 
@@ -77,8 +90,7 @@ class SimulatedPlatform : public PlatformServices {
   void AddFolder(const std::string& path, std::uint32_t attributes = 0);
   void AddFile(const std::string& path, const std::string& content = "",
                std::uint32_t attributes = 0);
-  void AddLink(const std::string& path, const std::string& target,
-               bool folder);
+  void AddLink(const std::string& path, const std::string& target, bool folder);
   void SetInUse(const std::string& path);
   void Remove(const std::string& path);  // the node and all below it
 

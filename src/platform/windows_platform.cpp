@@ -1,6 +1,7 @@
 // The realisation of PlatformServices over the Win32 ANSI API. This is the
 // only file that includes <windows.h>.
 #include <windows.h>
+// shlwapi.h needs the types of windows.h first.
 #include <shlwapi.h>
 
 #include <cstdlib>
@@ -19,12 +20,10 @@ void CopyEntry(const WIN32_FIND_DATAA& data, FolderEntry* entry) {
 
 class WindowsPlatform : public PlatformServices {
  public:
-  std::uint32_t GetSystemDirectoryA(char* buffer,
-                                    std::uint32_t size) override {
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return ::GetSystemDirectoryA(buffer, size);
   }
-  std::uint32_t GetModuleFileNameA(char* buffer,
-                                   std::uint32_t size) override {
+  std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override {
     return ::GetModuleFileNameA(nullptr, buffer, size);
   }
   std::string GetCommandLineA() override {
@@ -53,8 +52,7 @@ class WindowsPlatform : public PlatformServices {
   std::uint32_t GetFileAttributesA(const char* path) override {
     return ::GetFileAttributesA(path);
   }
-  bool SetFileAttributesA(const char* path,
-                          std::uint32_t attributes) override {
+  bool SetFileAttributesA(const char* path, std::uint32_t attributes) override {
     return ::SetFileAttributesA(path, attributes) != FALSE;
   }
   bool CopyFileA(const char* existing, const char* target,
@@ -91,8 +89,8 @@ class WindowsPlatform : public PlatformServices {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE,
-                          0, nullptr, nullptr, &startup, &process)) {
+    if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process)) {
       return false;
     }
     info->process = ToHandle(process.hProcess);
