@@ -121,7 +121,8 @@ TEST_F(LauncherTest, OnlyTheMaintenanceFolderOfTheWidthIsLookedAt) {
     std::vector<Op> ops = p.ops();
     for (Op op : {Op::CopyFileA, Op::SetFileAttributesA, Op::DeleteFileA,
                   Op::RemoveDirectoryA, Op::FindFirstFileA}) {
-      EXPECT_EQ(std::count(ops.begin(), ops.end(), op), 0) << p.Name(op);
+      EXPECT_EQ(std::count(ops.begin(), ops.end(), op), 0)
+          << SimulatedPlatform::Name(op);
     }
   }
 }

@@ -136,7 +136,7 @@ TEST(SimulatedPlatformTest, ProgramResolutionWithoutApplicationName) {
     for (const std::string& program : c.programs) p.AddFile(program);
     std::string line = c.line;
     ProcessInformation info;
-    bool started = p.CreateProcessA(nullptr, &line[0], &info);
+    bool started = p.CreateProcessA(nullptr, line.data(), &info);
     EXPECT_EQ(started, *c.image != '\0') << c.line;
     if (started) {
       EXPECT_EQ(p.processes().back().image, c.image) << c.line;
@@ -151,11 +151,11 @@ TEST(SimulatedPlatformTest, ApplicationNameIsNeverSearchedFor) {
   p.AddFile("C:\\My.exe");
   std::string line = "C:\\My Setup\\data.exe -s";
   ProcessInformation info;
-  EXPECT_FALSE(p.CreateProcessA("D:\\Setup\\data.exe", &line[0], &info));
-  EXPECT_FALSE(p.CreateProcessA("C:\\My Setup\\data.exe", &line[0], &info));
+  EXPECT_FALSE(p.CreateProcessA("D:\\Setup\\data.exe", line.data(), &info));
+  EXPECT_FALSE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), &info));
   EXPECT_TRUE(p.processes().empty());
   p.AddFile("C:\\My Setup\\data.exe");
-  EXPECT_TRUE(p.CreateProcessA("C:\\My Setup\\data.exe", &line[0], &info));
+  EXPECT_TRUE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), &info));
   EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitObject0);
   EXPECT_TRUE(p.CloseHandle(info.process));
   EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitFailed);

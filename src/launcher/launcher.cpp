@@ -37,7 +37,7 @@ void LaunchNewInstaller(PlatformServices& platform,
                         std::string command_line) {
   ProcessInformation process;
   // CreateProcessA may write into the command line, so it gets its own copy.
-  if (platform.CreateProcessA(application.c_str(), &command_line[0],
+  if (platform.CreateProcessA(application.c_str(), command_line.data(),
                               &process)) {
     platform.exit(0);
   }

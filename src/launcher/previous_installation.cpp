@@ -23,7 +23,7 @@ void StageUninstallResponse(PlatformServices& platform, const std::string& M,
 void RunUninstaller(PlatformServices& platform, const std::string& M) {
   std::string command_line = UninstallCommandLine(M);
   ProcessInformation process;
-  if (!platform.CreateProcessA(UninstallerPath(M).c_str(), &command_line[0],
+  if (!platform.CreateProcessA(UninstallerPath(M).c_str(), command_line.data(),
                                &process)) {
     return;
   }

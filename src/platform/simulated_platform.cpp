@@ -61,7 +61,7 @@ std::string JoinPath(const std::vector<std::string>& parts, std::size_t count) {
 
 bool IsDrive(const std::string& part) {
   return part.size() == 2 && part[1] == ':' &&
-         std::isalpha(static_cast<unsigned char>(part[0]));
+         std::isalpha(static_cast<unsigned char>(part[0])) != 0;
 }
 
 std::string LastPart(const std::string& key) {
@@ -244,7 +244,8 @@ std::string SimulatedPlatform::ResolveParts(
 
 bool SimulatedPlatform::IsFolder(const std::string& key) const {
   auto it = tree_.find(key);
-  return it != tree_.end() && (it->second.attributes & kAttributeDirectory);
+  return it != tree_.end() &&
+         (it->second.attributes & kAttributeDirectory) != 0;
 }
 
 std::vector<std::string> SimulatedPlatform::Children(
@@ -493,7 +494,9 @@ std::string SimulatedPlatform::ResolveProgram(
                                       ParentOf(system_directory)};
   folders.insert(folders.end(), search_path.begin(), search_path.end());
   for (const std::string& folder : folders) {
-    std::string key = Resolve(folder + "\\" + name, true);
+    std::string path = folder;
+    path.append("\\").append(name);
+    std::string key = Resolve(path, true);
     if (is_program(key)) return key;
   }
   return "";
