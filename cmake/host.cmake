@@ -1,7 +1,13 @@
 # The logic on the simulated platform, with its tests.
-if(LAUNCHER_SANITIZE)
+option(LAUNCHER_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+
+if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
   set(sanitize_flags -fsanitize=address,undefined -fno-omit-frame-pointer
                      -fno-sanitize-recover=all)
+  if(LAUNCHER_FUZZ)
+    # Coverage for the fuzzer in every library it drives.
+    list(APPEND sanitize_flags -fsanitize=fuzzer-no-link)
+  endif()
   add_compile_options(${sanitize_flags})
   add_link_options(${sanitize_flags})
   # The flags above reach targets defined from here on; the logic was
@@ -15,4 +21,7 @@ target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR
 include(CTest)
 if(BUILD_TESTING)
   add_subdirectory(tests)
+endif()
+if(LAUNCHER_FUZZ)
+  add_subdirectory(fuzz)
 endif()
