@@ -92,12 +92,19 @@ TEST(ArgumentCountTest, ProcessCountFallsBackToModuleName) {
       {"", "D:\\My Setup\\launcher.exe", 2},
       {"", "D:\\My New Setup\\launcher.exe", 3},
   };
+  // A module name cut short at the platform's buffer is split as far as it
+  // was given.
+  std::string long_name = "D:\\a b\\" + std::string(300, 'x') + " y.exe";
   for (const ProcessCase& c : cases) {
     SimulatedPlatform platform;
     platform.command_line = c.command_line;
     platform.module_file_name = c.module;
     EXPECT_EQ(ProcessArgumentCount(platform), c.count) << c.command_line;
   }
+  SimulatedPlatform platform;
+  platform.command_line = "";
+  platform.module_file_name = long_name;
+  EXPECT_EQ(ProcessArgumentCount(platform), 2);
 }
 
 TEST(ArgumentCountTest, ProcessCountUsesTheCodePage) {
