@@ -17,9 +17,15 @@ if(MSVC)
   # GUI subsystem with a plain main, and no manifest in the image.
   target_link_options(launcher PRIVATE /SUBSYSTEM:WINDOWS /ENTRY:mainCRTStartup /MANIFEST:NO)
 else()
-  # Everything from the toolchain linked in: the image imports only system DLLs.
-  target_compile_options(launcher_logic PRIVATE -ffunction-sections -fdata-sections)
-  target_compile_options(windows_platform PRIVATE -ffunction-sections -fdata-sections)
+  # No exceptions anywhere in the program, and the runtime support that
+  # keeps the library's throwing code out (see windows_runtime.cpp).
+  # Everything from the toolchain is linked in statically, so the image
+  # imports only system DLLs.
+  set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
+  foreach(target launcher_logic windows_platform launcher)
+    target_compile_options(${target} PRIVATE ${lean_flags})
+  endforeach()
+  target_sources(launcher PRIVATE src/launcher/windows_runtime.cpp)
   target_link_options(launcher PRIVATE -static -s -Wl,--gc-sections)
 endif()
 
