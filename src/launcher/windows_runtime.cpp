@@ -35,11 +35,13 @@ void operator delete(void* block, std::size_t /*size*/) noexcept {
 }
 
 #if defined(__GLIBCXX__)
-// The library's error entry points, which would otherwise throw.
-namespace std {
+// The library's error entry points, which would otherwise throw. The
+// library declares them for exactly this use: builds without exceptions.
+namespace std {  // NOLINT(cert-dcl58-cpp)
 void __throw_length_error(const char* /*what*/) { Fail(); }
 void __throw_logic_error(const char* /*what*/) { Fail(); }
 void __throw_out_of_range(const char* /*what*/) { Fail(); }
+// NOLINTNEXTLINE(cert-dcl50-cpp): the library's own declaration is variadic.
 void __throw_out_of_range_fmt(const char* /*format*/, ...) { Fail(); }
 void __throw_bad_alloc() { Fail(); }
 void __throw_bad_array_new_length() { Fail(); }
