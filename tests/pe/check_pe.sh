@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Properties of the built Windows executable that no run can show:
+#
+#   check_pe.sh EXE FORMAT ICON
+#
+# FORMAT is PE32 (32-bit, Intel 386) or PE32+ (x86-64); ICON is the icon
+# file the build was configured with. Checks: the format and machine, the
+# GUI subsystem, imports from system DLLs only (everything from the
+# toolchain linked in), exactly one resource besides its image: icon group
+# 101 holding one 32x32 image at 24 bits per pixel, the configured icon's
+# image; no manifest, no version record; a size under 320 KiB.
+set -u
+
+exe=${1:?usage: check_pe.sh EXE FORMAT ICON}
+format=${2:?usage: check_pe.sh EXE FORMAT ICON}
+icon=${3:?usage: check_pe.sh EXE FORMAT ICON}
+
+failures=0
+pass() { printf 'ok:   %s\n' "$1"; }
+fail() { printf 'FAIL: %s\n' "$1"; failures=$((failures + 1)); }
+
+for tool in file objdump wrestool icotool od; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+[ -f "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
+[ -f "$icon" ] || { echo "FAIL: no icon file at $icon"; exit 1; }
+echo "executable: $exe"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# ---- Format, machine, subsystem ----
+case "$format" in
+  PE32) expected_file="PE32 executable (GUI) Intel 80386"; expected_magic="(PE32)" ;;
+  PE32+) expected_file="PE32+ executable (GUI) x86-64"; expected_magic="(PE32+)" ;;
+  *) echo "FAIL: unknown format $format"; exit 1 ;;
+esac
+description=$(file -b "$exe")
+echo "file: $description"
+if [[ "$description" == "$expected_file"* ]]; then
+  pass "format is $expected_file"
+else
+  fail "format: expected '$expected_file', file says '$description'"
+fi
+
+headers=""
+for dumper in objdump i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
+  command -v "$dumper" >/dev/null || continue
+  headers=$("$dumper" -p "$exe" 2>/dev/null) && break
+done
+[ -n "$headers" ] || { echo "FAIL: no objdump reads $exe"; exit 1; }
+
+magic=$(awk '$1 == "Magic" { print $3 }' <<<"$headers")
+if [ "$magic" = "$expected_magic" ]; then
+  pass "optional header magic $magic"
+else
+  fail "optional header magic: expected $expected_magic, found '$magic'"
+fi
+subsystem=$(awk '$1 == "Subsystem" { print $2 }' <<<"$headers")
+if [ "$subsystem" = "00000002" ]; then
+  pass "subsystem 2 (Windows GUI)"
+else
+  fail "subsystem: expected 00000002 (Windows GUI), found '$subsystem'"
+fi
+
+# ---- Imports ----
+allowed_dlls="kernel32.dll user32.dll advapi32.dll shlwapi.dll shell32.dll msvcrt.dll"
+mapfile -t imports < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
+echo "imports: ${imports[*]:-none}"
+if [ "${#imports[@]}" -eq 0 ]; then
+  fail "no import table found"
+fi
+saw_kernel32=no
+for dll in "${imports[@]}"; do
+  lower=${dll,,}
+  [ "$lower" = kernel32.dll ] && saw_kernel32=yes
+  if [[ " $allowed_dlls " == *" $lower "* ]]; then
+    pass "import $dll is a system DLL"
+  else
+    fail "import $dll is not one of the system DLLs ($allowed_dlls)"
+  fi
+done
+[ "$saw_kernel32" = yes ] || fail "KERNEL32.dll missing from the imports"
+
+# ---- Resources ----
+listing=$(wrestool -l "$exe" 2>&1)
+echo "resources:"
+while IFS= read -r line; do echo "  $line"; done <<<"$listing"
+mapfile -t types < <(sed -n 's/^--type=\([^ ]*\) .*/\1/p' <<<"$listing")
+count_type() {
+  local wanted=$1 n=0 t
+  for t in "${types[@]}"; do [ "$t" = "$wanted" ] && n=$((n + 1)); done
+  echo "$n"
+}
+if [ "$(count_type 24)" -eq 0 ]; then
+  pass "no manifest (type 24)"
+else
+  fail "a manifest resource (type 24) is present"
+fi
+if [ "$(count_type 16)" -eq 0 ]; then
+  pass "no version record (type 16)"
+else
+  fail "a version resource (type 16) is present"
+fi
+groups=$(grep -c -- '^--type=14 ' <<<"$listing")
+group101=$(grep -c -- '^--type=14 --name=101 ' <<<"$listing")
+images=$(count_type 3)
+if [ "$groups" -eq 1 ] && [ "$group101" -eq 1 ]; then
+  pass "one icon group, named 101"
+else
+  fail "icon groups: expected exactly one, named 101; found $groups (named 101: $group101)"
+fi
+if [ "$images" -eq 1 ]; then
+  pass "one icon image resource"
+else
+  fail "icon image resources: expected 1, found $images"
+fi
+others=0
+for t in "${types[@]}"; do
+  case "$t" in 3|14) ;; *) others=$((others + 1)) ;; esac
+done
+if [ "$others" -eq 0 ]; then
+  pass "no resource besides the icon"
+else
+  fail "$others resource(s) besides the icon group and its image"
+fi
+
+if [ "$group101" -eq 1 ]; then
+  wrestool -x -t14 -n101 -o "$work/group.ico" "$exe" 2>/dev/null
+  entries=$(icotool -l "$work/group.ico" 2>/dev/null)
+  echo "icon group 101: ${entries:-unreadable}"
+  entry_count=$(grep -c -- '--icon' <<<"$entries")
+  if [ "$entry_count" -eq 1 ] &&
+     grep -q -- '--width=32 --height=32 --bit-depth=24' <<<"$entries"; then
+    pass "icon group 101 holds a single 32x32 image at 24 bits per pixel"
+  else
+    fail "icon group 101: expected one 32x32 24-bit image, found: ${entries:-nothing}"
+  fi
+
+  # The image must be the configured icon's: the icon file's first directory
+  # entry gives its length (32 bits at byte 14) and offset (at byte 18).
+  image_id=$(sed -n 's/^--type=3 --name=\([^ ]*\) .*/\1/p' <<<"$listing" | head -n1)
+  length=$(od -An -tu4 -j14 -N4 "$icon" | tr -d ' ')
+  offset=$(od -An -tu4 -j18 -N4 "$icon" | tr -d ' ')
+  if [ -n "$image_id" ] && [ -n "$offset" ] && [ -n "$length" ]; then
+    wrestool -x --raw -t3 -n"$image_id" "$exe" >"$work/image.bin" 2>/dev/null
+    tail -c +"$((offset + 1))" "$icon" | head -c "$length" >"$work/expected.bin"
+    if [ -s "$work/image.bin" ] && cmp -s "$work/image.bin" "$work/expected.bin"; then
+      pass "icon image is the one in $(basename "$icon")"
+    else
+      fail "icon image differs from the one in $icon"
+    fi
+  fi
+fi
+
+# ---- Size ----
+size=$(stat -c %s "$exe")
+limit=$((320 * 1024))
+echo "size: $size bytes ($((size / 1024)) KiB), limit $limit bytes"
+if [ "$size" -lt "$limit" ]; then
+  pass "size under 320 KiB"
+else
+  fail "size $size bytes is not under 320 KiB"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"

@@ -1,0 +1,351 @@
+# Shared by the Wine suites: a private Wine prefix, the choice of build, the
+# stand-in programs, the record log they write, and the checks. Sourced, not
+# run. Environment: LAUNCHER_BUILD_DIR (the 64-bit build tree, required) and
+# LAUNCHER_X86_BUILD_DIR (a 32-bit build tree, used instead where 32-bit Wine
+# runs its programs).
+set -u
+
+failures=0
+checks=0
+
+section() { printf '\n== %s\n' "$*"; }
+note() { printf '   %s\n' "$*"; }
+pass() { checks=$((checks + 1)); printf 'ok:   %s\n' "$1"; }
+fail() {
+  checks=$((checks + 1))
+  failures=$((failures + 1))
+  printf 'FAIL: %s\n' "$1"
+  shift
+  local line
+  for line in "$@"; do printf '        %s\n' "$line"; done
+}
+# check_eq WHAT EXPECTED ACTUAL
+check_eq() {
+  if [ "$2" = "$3" ]; then
+    pass "$1"
+  else
+    fail "$1" "expected: [$2]" "actual:   [$3]"
+  fi
+}
+# check WHAT COMMAND... : passes when the command succeeds.
+check() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+finish() {
+  echo
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures of $checks checks failed ($BUILD_NAME build)"
+    exit 1
+  fi
+  echo "all $checks checks passed ($BUILD_NAME build)"
+  exit 0
+}
+die() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# ---- Wine ----
+
+find_wine() {
+  WINE64=""
+  local candidate
+  for candidate in "$(command -v wine64 2>/dev/null)" /usr/lib/wine/wine64 \
+                   /usr/lib64/wine/wine64 /opt/wine-stable/bin/wine64; do
+    if [ -n "$candidate" ] && [ -x "$candidate" ]; then WINE64=$candidate; break; fi
+  done
+  WINESERVER=""
+  for candidate in /usr/lib/wine/wineserver64 "$(command -v wineserver 2>/dev/null)" \
+                   /usr/lib64/wine/wineserver /opt/wine-stable/bin/wineserver; do
+    if [ -n "$candidate" ] && [ -x "$candidate" ]; then WINESERVER=$candidate; break; fi
+  done
+  if [ -z "$WINE64" ] || [ -z "$WINESERVER" ]; then
+    die "64-bit Wine is not installed (wine64 and wineserver are needed)"
+  fi
+  # The 32-bit loader, only needed for a 32-bit prefix; absent here is fine.
+  WINE32=""
+  for candidate in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine; do
+    if [ -x "$candidate" ]; then WINE32=$candidate; break; fi
+  done
+}
+
+# The loader for a prefix of the Wine architecture $1.
+loader_for() { if [ "$1" = win32 ]; then echo "${WINE32:-$WINE64}"; else echo "$WINE64"; fi; }
+
+# Creates and initialises the prefix $1 for the Wine architecture $2.
+boot_prefix() {
+  local prefix=$1 arch=$2
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix WINEARCH=$arch "$(loader_for "$arch")" wineboot --init \
+    >"$WORK/wineboot-$arch.log" 2>&1
+  WINEPREFIX=$prefix "$WINESERVER" -w
+  [ -d "$prefix/drive_c/windows/system32" ] ||
+    die "wineboot did not create $prefix (see $WORK/wineboot-$arch.log)"
+}
+
+# use_prefix PREFIX ARCH
+use_prefix() {
+  export WINEPREFIX=$1
+  DRIVE_C=$WINEPREFIX/drive_c
+  WINE_LOADER=$(loader_for "$2")
+}
+
+cleanup() {
+  local prefix
+  for prefix in "$WORK"/prefix*; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1
+  done
+  rm -rf "$WORK"
+}
+
+# Runs a Windows program in the foreground from the Unix folder $1 (which
+# Wine makes the program's current folder); sets RUN_STATUS to its exit code
+# and RUN_OUTPUT to what it printed. The output goes through a file: a pipe
+# would stay open, and the shell wait, as long as any process started from
+# the program (its children, a newly started wineserver) holds it.
+run_in() {
+  local folder=$1
+  shift
+  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$WORK/run.out" 2>&1
+  RUN_STATUS=$?
+  RUN_OUTPUT=$(tr -d '\r' <"$WORK/run.out")
+}
+
+# Waits until every process of the prefix has ended.
+wait_prefix() { "$WINESERVER" -w; }
+
+# ---- Builds ----
+
+build_has_programs() {
+  local dir=$1 program
+  for program in launcher.exe test_programs/stand_in.exe \
+                 test_programs/delete_tree.exe test_programs/fs_probe.exe; do
+    [ -f "$dir/$program" ] || return 1
+  done
+}
+
+# Picks the 32-bit build when 32-bit Wine runs its stand-in in the prefix,
+# else the 64-bit build. Sets BUILD, BUILD_NAME, BUILD_BITS.
+choose_build() {
+  local x64=${LAUNCHER_BUILD_DIR:?LAUNCHER_BUILD_DIR must name the 64-bit build tree}
+  local x86=${LAUNCHER_X86_BUILD_DIR:-}
+  build_has_programs "$x64" ||
+    die "the 64-bit build tree $x64 lacks the launcher or the test programs; build it first"
+  BUILD=$x64 BUILD_NAME=windows-x64 BUILD_BITS=64
+  if [ -n "$x86" ] && build_has_programs "$x86"; then
+    mkdir -p "$DRIVE_C/probe32"
+    cp "$x86/test_programs/stand_in.exe" "$DRIVE_C/probe32/probe.exe"
+    rm -f "$LOG"
+    run_in "$DRIVE_C" 'C:\probe32\probe.exe'
+    wait_prefix
+    if [ "$RUN_STATUS" -eq 0 ] && [ -s "$LOG" ]; then
+      BUILD=$x86 BUILD_NAME=windows-x86 BUILD_BITS=32
+    else
+      note "32-bit Wine does not run the 32-bit build here (status $RUN_STATUS)"
+    fi
+    rm -rf "$DRIVE_C/probe32" "$LOG"
+  else
+    note "no built 32-bit tree at ${x86:-(none given)}"
+  fi
+  echo "running the $BUILD_NAME build: $BUILD"
+}
+
+# Sets up the work folder, the prefix and the build; call first.
+wine_suite_start() {
+  find_wine
+  WORK=$(mktemp -d "${TMPDIR:-/tmp}/launcher-wine.XXXXXX")
+  trap cleanup EXIT
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  unset WINEARCH DISPLAY WAYLAND_DISPLAY
+  echo "wine: $WINE64 ($("$WINE64" --version 2>/dev/null)), server $WINESERVER"
+  echo "work folder: $WORK"
+  boot_prefix "$WORK/prefix64" win64
+  use_prefix "$WORK/prefix64" win64
+  export STANDIN_LOG='C:\records.log'
+  LOG=$DRIVE_C/records.log
+  choose_build
+  STAND_IN=$BUILD/test_programs/stand_in.exe
+}
+
+# Makes the system look like 64-bit or 32-bit Windows to the launcher. With
+# the 64-bit build the prefix's SysWOW64 folder is renamed away for 32 bits;
+# with the 32-bit build (which needs SysWOW64 in a 64-bit prefix) a second,
+# 32-bit prefix is used instead.
+set_width() {
+  local bits=$1
+  if [ "$BUILD_BITS" -eq 64 ]; then
+    local wow=$DRIVE_C/windows/syswow64
+    if [ "$bits" -eq 32 ] && [ -d "$wow" ]; then mv "$wow" "$wow.away"; fi
+    if [ "$bits" -eq 64 ] && [ -d "$wow.away" ]; then mv "$wow.away" "$wow"; fi
+  else
+    if [ "$bits" -eq 32 ]; then
+      [ -d "$WORK/prefix32" ] || boot_prefix "$WORK/prefix32" win32
+      use_prefix "$WORK/prefix32" win32
+    else
+      use_prefix "$WORK/prefix64" win64
+    fi
+    LOG=$DRIVE_C/records.log
+  fi
+  # What a Windows program sees decides; a rename it did not notice would
+  # make every width check below meaningless.
+  stage_tools
+  run_in "$DRIVE_C" 'C:\tools\fs_probe.exe' attributes 'C:\Windows\SysWOW64'
+  if [ "$bits" -eq 64 ]; then
+    [ "$RUN_STATUS" -eq 0 ] || die "C:\\Windows\\SysWOW64 is missing in the 64-bit setting"
+  else
+    [ "$RUN_STATUS" -eq 1 ] || die "C:\\Windows\\SysWOW64 is still visible in the 32-bit setting"
+  fi
+  echo "width: ${bits}-bit Windows (C:\\Windows\\SysWOW64 $([ "$bits" -eq 64 ] && echo present || echo absent))"
+}
+
+# Copies the helper programs to C:\tools of the current prefix.
+stage_tools() {
+  if [ ! -f "$DRIVE_C/tools/fs_probe.exe" ]; then
+    mkdir -p "$DRIVE_C/tools"
+    cp "$BUILD/test_programs/fs_probe.exe" "$BUILD/test_programs/delete_tree.exe" \
+       "$DRIVE_C/tools/"
+  fi
+}
+
+# ---- Paths and files ----
+
+# The Unix path of a C: path ("C:\a\b" -> "$DRIVE_C/a/b").
+unix_of() {
+  local path=${1#C:\\}
+  echo "$DRIVE_C/${path//\\//}"
+}
+
+# put_stand_in WINDOWS_PATH [SLEEP_MS]
+put_stand_in() {
+  local target
+  target=$(unix_of "$1")
+  mkdir -p "$(dirname "$target")"
+  cp "$STAND_IN" "$target"
+  rm -f "$target.sleep" "$target.exitcode"
+  if [ -n "${2:-}" ]; then echo "$2" >"$target.sleep"; fi
+}
+
+# put_file WINDOWS_PATH CONTENT
+put_file() {
+  local target
+  target=$(unix_of "$1")
+  mkdir -p "$(dirname "$target")"
+  printf '%s' "$2" >"$target"
+}
+
+# The bytes of a file, or of a text, as lower-case hexadecimal.
+hex_of() { od -An -v -tx1 "$1" | tr -d ' \n'; }
+hex_text() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
+
+# Sets the read-only attribute through the system's own attrib command and
+# confirms the system reports it.
+make_read_only() {
+  run_in "$DRIVE_C" attrib +r "$1"
+  run_in "$DRIVE_C" 'C:\tools\fs_probe.exe' attributes "$1"
+  if [ "$RUN_STATUS" -ne 0 ] || (( (RUN_OUTPUT & 0x01) == 0 )); then
+    die "attrib +r did not make $1 read-only (attributes $RUN_OUTPUT)"
+  fi
+}
+
+# Entries below a Unix folder, one per line as "<type> <relative path>"
+# (d folder, f file, l link), sorted; links are not followed.
+tree_of() { (cd "$1" && find . -mindepth 1 -printf '%y %P\n' | LC_ALL=C sort); }
+
+# ---- The record log ----
+
+reset_log() { rm -f "$LOG"; }
+
+# Fields of a start record: 1 kind, 2 time, 3 process id, 4 module,
+# 5 command line, 6 current folder, 7 uninstall.iss in its folder as hex.
+# started_modules: the modules of all start records, in order, one per line.
+started_modules() {
+  [ -f "$LOG" ] || return 0
+  awk -F'\t' '$1 == "start" { print $4 }' "$LOG"
+}
+# record_field KIND MODULE FIELD: the field of the first such record.
+record_field() {
+  [ -f "$LOG" ] || return 0
+  # Values go through the environment: awk -v would read backslashes in
+  # Windows paths as escapes.
+  KIND=$1 MODULE=$2 FIELD=$3 awk -F'\t' \
+    '$1 == ENVIRON["KIND"] && $4 == ENVIRON["MODULE"] { print $ENVIRON["FIELD"]; exit }' "$LOG"
+}
+# record_line KIND MODULE: the line number of the first such record.
+record_line() {
+  [ -f "$LOG" ] || return 0
+  KIND=$1 MODULE=$2 awk -F'\t' \
+    '$1 == ENVIRON["KIND"] && $4 == ENVIRON["MODULE"] { print NR; exit }' "$LOG"
+}
+ends_recorded() {
+  [ -f "$LOG" ] || { echo 0; return; }
+  awk -F'\t' '$1 == "end"' "$LOG" | wc -l
+}
+
+# check_started WHAT MODULE... : exactly these programs started, in order.
+check_started() {
+  local what=$1
+  shift
+  local expected=""
+  local module
+  for module in "$@"; do expected+="$module"$'\n'; done
+  local actual
+  actual=$(started_modules)
+  [ -n "$actual" ] && actual+=$'\n'
+  if [ "$expected" = "$actual" ]; then
+    pass "$what"
+  else
+    fail "$what" "expected to start: [$(printf '%s' "$expected" | paste -sd'|')]" \
+                 "started:           [$(printf '%s' "$actual" | paste -sd'|')]"
+  fi
+}
+
+# ---- Running the launcher ----
+
+# launch UNIX_CWD LAUNCHER [ARGUMENT...]: runs the launcher in the foreground,
+# notes its exit code (LAUNCH_STATUS), its duration in milliseconds
+# (LAUNCH_MS) and how many stand-ins had ended when it returned
+# (ENDS_AT_RETURN), then waits for every process of the prefix.
+launch() {
+  local folder=$1
+  shift
+  local begin end
+  begin=$(date +%s%N)
+  run_in "$folder" "$@"
+  end=$(date +%s%N)
+  LAUNCH_STATUS=$RUN_STATUS
+  LAUNCH_MS=$(( (end - begin) / 1000000 ))
+  ENDS_AT_RETURN=$(ends_recorded)
+  LAUNCH_OUTPUT=$RUN_OUTPUT
+  wait_prefix
+}
+
+# The checks every launcher run gets: exit code 0, nothing written (Wine's
+# own messages are off, so anything here came from the launcher).
+check_launch_status() {
+  check_eq "launcher exit code is 0" 0 "$LAUNCH_STATUS"
+  check_eq "launcher writes nothing" "" "$LAUNCH_OUTPUT"
+}
+
+# Confirms what the checks rest on: the stand-in records under Wine, Wine
+# hands a program's exit code back as its own, and keeps arguments as given.
+harness_check() {
+  section "harness: stand-in under Wine"
+  put_stand_in 'C:\harness\probe.exe'
+  echo 7 >"$(unix_of 'C:\harness\probe.exe').exitcode"
+  mkdir -p "$DRIVE_C/harness/cwd"
+  reset_log
+  run_in "$DRIVE_C/harness/cwd" 'C:\harness\probe.exe' 'a b' ''
+  wait_prefix
+  check_eq "Wine returns the program's exit code as its own" 7 "$RUN_STATUS"
+  check_eq "the stand-in records its module" 'C:\harness\probe.exe' \
+    "$(started_modules)"
+  check_eq "the stand-in records its command line as Wine composed it" \
+    '"C:\harness\probe.exe" "a b" ""' "$(record_field start 'C:\harness\probe.exe' 5)"
+  check_eq "Wine makes the Unix folder the current folder" 'C:\harness\cwd' \
+    "$(record_field start 'C:\harness\probe.exe' 6)"
+  rm -rf "$DRIVE_C/harness"
+  reset_log
+}

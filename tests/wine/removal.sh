@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# Whole launcher runs under Wine with a previous installation present: the
+# response file staged into the maintenance folder, the uninstaller's exact
+# command line, the wait for it before the new installer starts, the
+# maintenance folder's deletion, and the cases where something is missing
+# or in the way.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+PRODUCT=${LAUNCHER_PRODUCT_CODE:-'{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}'}
+maintenance_folder() {
+  if [ "$1" -eq 64 ]; then
+    printf 'C:\\Program Files (x86)\\InstallShield Installation Information\\%s' "$PRODUCT"
+  else
+    printf 'C:\\Program Files\\InstallShield Installation Information\\%s' "$PRODUCT"
+  fi
+}
+
+wine_suite_start
+harness_check
+stage_tools
+
+KIT='C:\Kit'
+L_RESPONSE="[kit uninstall responses] $RANDOM$RANDOM"$'\r\n'
+mkdir -p "$DRIVE_C/work"
+
+# prepare_kit [no-data] [no-response]: a fresh launcher folder.
+prepare_kit() {
+  rm -rf "$(unix_of "$KIT")"
+  mkdir -p "$(unix_of "$KIT")"
+  cp "$BUILD/launcher.exe" "$(unix_of "$KIT\\launcher.exe")"
+  [[ " $* " == *" no-data "* ]] || put_stand_in "$KIT\\data.exe"
+  put_file "$KIT\\setup.iss" "[kit install responses]"$'\r\n'
+  [[ " $* " == *" no-response "* ]] || put_file "$KIT\\uninstall.iss" "$L_RESPONSE"
+}
+
+# plant_previous M [setup|no-setup [SLEEP_MS]]: a maintenance folder with the
+# uninstaller, files and a subfolder, and a sibling folder of another product.
+plant_previous() {
+  local M=$1
+  rm -rf "$(unix_of "$M")"
+  mkdir -p "$(unix_of "$M")"
+  if [ "${2:-}" != no-setup ]; then put_stand_in "$M\\setup.exe" "${3:-}"; fi
+  put_file "$M\\layout.bin" "layout"
+  put_file "$M\\_setup.dll" "library"
+  put_file "$M\\noext" "no extension"
+  put_file "$M\\Disk1\\data1.hdr" "header"
+  put_file "$M\\Disk1\\sub\\deep" "deep"
+  put_file "$(other_product "$M")" "another product"
+}
+
+# A file of another product's maintenance folder beside M.
+other_product() { printf '%s\\{00000000-1111-2222-3333-444444444444}\\other.txt' "${1%\\*}"; }
+uninstall_line() { printf '%s\\setup.exe -s -uninst -f1"%s\\uninstall.iss"' "$1" "$1"; }
+silent_line() { printf '%s\\data.exe -s -f1"%s\\setup.iss"' "$1" "$1"; }
+
+# Checks shared by the runs where the uninstaller exists and by those where
+# the maintenance folder can go completely.
+check_uninstaller_run() {
+  local M=$1
+  check_eq "setup.exe's command line" "$(uninstall_line "$M")" \
+    "$(record_field start "$M\\setup.exe" 5)"
+}
+check_removed() {
+  local M=$1
+  check "the maintenance folder is deleted" test ! -e "$(unix_of "$M")"
+  check_eq "its parent and the other product's folder beside it are kept" \
+    "another product" \
+    "$(cat "$(unix_of "$(other_product "$M")")" 2>/dev/null)"
+}
+check_kit_response_unchanged() {
+  check_eq "the launcher folder's uninstall.iss is unchanged" \
+    "$(hex_text "$L_RESPONSE")" "$(hex_of "$(unix_of "$KIT\\uninstall.iss")")"
+}
+
+# ---- The typical run, both widths ----
+# The uninstaller takes a while (6 s in one run), so a wait with a short
+# time limit would show.
+for bits in 64 32; do
+  if [ "$bits" -eq 64 ]; then sleep_ms=6000; else sleep_ms=2000; fi
+  section "typical removal, ${bits}-bit Windows, one argument, setup.exe taking ${sleep_ms} ms"
+  set_width "$bits"
+  M=$(maintenance_folder "$bits")
+  prepare_kit
+  plant_previous "$M" setup "$sleep_ms"
+  reset_log
+  launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+  check_launch_status
+  check_started "setup.exe from $M, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+  check_uninstaller_run "$M"
+  check_eq "setup.exe finds the uninstall.iss staged from the launcher folder" \
+    "$(hex_text "$L_RESPONSE")" \
+    "$(record_field start "$M\\setup.exe" 7)"
+  setup_start=$(record_field start "$M\\setup.exe" 2)
+  setup_end=$(record_field end "$M\\setup.exe" 2)
+  check "setup.exe ran its ${sleep_ms} ms (it did not lose its sleep setting with the folder)" \
+    test $(( ${setup_end:-0} - ${setup_start:-0} )) -ge $(( (sleep_ms - 50) * 10000 ))
+  setup_end_line=$(record_line end "$M\\setup.exe")
+  data_start_line=$(record_line start "$KIT\\data.exe")
+  check "data.exe starts only after setup.exe has ended (log lines ${setup_end_line:-none} < ${data_start_line:-none})" \
+    test -n "$setup_end_line" -a -n "$data_start_line" -a "${setup_end_line:-0}" -lt "${data_start_line:-0}"
+  data_start=$(record_field start "$KIT\\data.exe" 2)
+  note "setup.exe started at +0 ms, data.exe at +$(( (${data_start:-0} - ${setup_start:-0}) / 10000 )) ms"
+  check "data.exe starts at least the uninstaller's ${sleep_ms} ms after it" \
+    test $(( ${data_start:-0} - ${setup_start:-0} )) -ge $(( (sleep_ms - 50) * 10000 ))
+  check_eq "data.exe's silent command line" "$(silent_line "$KIT")" \
+    "$(record_field start "$KIT\\data.exe" 5)"
+  check_removed "$M"
+  check_kit_response_unchanged
+done
+set_width 64
+M=$(maintenance_folder 64)
+
+# ---- A response file already in the maintenance folder ----
+section "a response file already in the maintenance folder"
+prepare_kit
+plant_previous "$M"
+EXISTING="[response left by the previous version]"$'\r\n'
+put_file "$M\\uninstall.iss" "$EXISTING"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe"
+check_launch_status
+check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+check_eq "setup.exe finds the response file that was there, unchanged" \
+  "$(hex_text "$EXISTING")" \
+  "$(record_field start "$M\\setup.exe" 7)"
+check_eq "data.exe's interactive command line" data.exe \
+  "$(record_field start "$KIT\\data.exe" 5)"
+check_removed "$M"
+check_kit_response_unchanged
+
+# ---- No response file anywhere ----
+section "no uninstall.iss in the launcher folder nor in the maintenance folder"
+prepare_kit no-response
+plant_previous "$M"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe still runs, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+check_uninstaller_run "$M"
+check_eq "setup.exe finds no response file" - "$(record_field start "$M\\setup.exe" 7)"
+check_removed "$M"
+
+# ---- The uninstaller missing ----
+section "setup.exe missing from the maintenance folder, C:\\Program.exe planted"
+prepare_kit
+plant_previous "$M" no-setup
+put_stand_in 'C:\Program.exe'
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "only data.exe starts; no program named by a part of the path runs" \
+  "$KIT\\data.exe"
+check_removed "$M"
+rm -f "$(unix_of 'C:\Program.exe')"
+
+# ---- A read-only file in the maintenance folder ----
+section "a read-only file in the maintenance folder"
+prepare_kit
+plant_previous "$M"
+put_file "$M\\locked.dat" "locked content"
+make_read_only "$M\\locked.dat"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe, then data.exe still" "$M\\setup.exe" "$KIT\\data.exe"
+check_eq "the maintenance folder stays, holding only the read-only file" \
+  "f locked.dat" "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
+check_eq "the read-only file keeps its content" "locked content" \
+  "$(cat "$(unix_of "$M\\locked.dat")" 2>/dev/null)"
+rm -rf "$(unix_of "$M")"
+
+# ---- data.exe missing ----
+section "data.exe missing beside the launcher"
+prepare_kit no-data
+plant_previous "$M"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe runs, nothing after it" "$M\\setup.exe"
+check_uninstaller_run "$M"
+check_removed "$M"
+
+finish

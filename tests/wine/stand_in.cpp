@@ -1,0 +1,130 @@
+// A stand-in for the programs the launcher starts (the new installer, the
+// previous version's uninstaller) and for programs planted where a wrong
+// start would find them. Copied into place under whatever name the role
+// needs; every copy behaves the same:
+//
+//   * On start it appends one "start" record to the log named by the
+//     environment variable STANDIN_LOG (a Windows path): the time, its
+//     process id, its module file name, its command line exactly as
+//     GetCommandLineA gives it, its current folder, and the bytes of the
+//     uninstall.iss in its own folder as hexadecimal ("-" when there is none).
+//   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
+//   * It appends an "end" record and exits with the code in
+//     "<own path>.exitcode" (0 without the file).
+//
+// Records are single lines of tab-separated fields; the log is opened
+// exclusively for each append, so lines of concurrent processes never mix
+// and their order is the order of the appends.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string ModulePath() {
+  char buffer[MAX_PATH * 4] = {};
+  DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+  return std::string(buffer, length);
+}
+
+std::string FolderOf(const std::string& path) {
+  std::string::size_type slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The whole content of `path`, or false when it cannot be read.
+bool ReadWhole(const std::string& path, std::string* content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  content->clear();
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+    content->append(chunk, got);
+  }
+  CloseHandle(file);
+  return true;
+}
+
+// A small decimal number from the file `path`, or `fallback` without one.
+long NumberFrom(const std::string& path, long fallback) {
+  std::string text;
+  if (!ReadWhole(path, &text)) return fallback;
+  return std::strtol(text.c_str(), nullptr, 10);
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char byte : bytes) {
+    out.push_back(kDigits[byte >> 4]);
+    out.push_back(kDigits[byte & 0x0F]);
+  }
+  return out;
+}
+
+// 100-nanosecond units since 1601, the system clock every process shares.
+unsigned long long Now() {
+  FILETIME time;
+  GetSystemTimeAsFileTime(&time);
+  return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+         time.dwLowDateTime;
+}
+
+bool Append(const std::string& log, const std::string& line) {
+  // Exclusive opens serialise writers; another writer holds the file only
+  // for the moment of its own append.
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()),
+                          &written, nullptr);
+      CloseHandle(file);
+      return ok && written == line.size();
+    }
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+    Sleep(5);
+  }
+  return false;
+}
+
+std::string Record(const char* kind, const std::string& module) {
+  char head[96];
+  std::snprintf(head, sizeof(head), "%s\t%llu\t%lu\t", kind, Now(),
+                static_cast<unsigned long>(GetCurrentProcessId()));
+  return head + module;
+}
+
+}  // namespace
+
+int main() {
+  char log[MAX_PATH * 4] = {};
+  DWORD log_length = GetEnvironmentVariableA("STANDIN_LOG", log, sizeof(log));
+  if (log_length == 0 || log_length >= sizeof(log)) return 90;
+
+  std::string module = ModulePath();
+  const char* command_line = GetCommandLineA();
+  char current[MAX_PATH * 4] = {};
+  GetCurrentDirectoryA(sizeof(current), current);
+  std::string response;
+  std::string response_field =
+      ReadWhole(FolderOf(module) + "\\uninstall.iss", &response) ? Hex(response)
+                                                                 : "-";
+
+  std::string start = Record("start", module) + "\t" +
+                      (command_line != nullptr ? command_line : "") + "\t" +
+                      current + "\t" + response_field + "\n";
+  if (!Append(log, start)) return 91;
+
+  long sleep_ms = NumberFrom(module + ".sleep", 0);
+  if (sleep_ms > 0) Sleep(static_cast<DWORD>(sleep_ms));
+
+  if (!Append(log, Record("end", module) + "\n")) return 92;
+  return static_cast<int>(NumberFrom(module + ".exitcode", 0));
+}
