@@ -84,7 +84,7 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   size_t middle = values.size() / 2;
   return values.size() % 2 == 1 ? values[middle]
-                                 : (values[middle - 1] + values[middle]) / 2;
+                                : (values[middle - 1] + values[middle]) / 2;
 }
 
 }  // namespace
@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     std::string tree_a = root + "\\tree_" + std::to_string(round) + "_a";
     std::string tree_b = root + "\\tree_" + std::to_string(round) + "_b";
-    if (!MakeTree(tree_a, folders, files) || !MakeTree(tree_b, folders, files)) {
+    if (!MakeTree(tree_a, folders, files) ||
+        !MakeTree(tree_b, folders, files)) {
       std::fprintf(stderr, "bench_delete: cannot generate the trees under %s\n",
                    root.c_str());
       return 2;
@@ -125,8 +126,8 @@ int main(int argc, char** argv) {
         bool removed = DeleteFolderTree(*platform, tree_a);
         QueryPerformanceCounter(&to);
         ours_seconds = Seconds(from, to);
-        if (!removed || GetFileAttributesA(tree_a.c_str()) !=
-                            INVALID_FILE_ATTRIBUTES) {
+        if (!removed ||
+            GetFileAttributesA(tree_a.c_str()) != INVALID_FILE_ATTRIBUTES) {
           std::fprintf(stderr, "DeleteFolderTree left %s\n", tree_a.c_str());
           all_removed = false;
         }
@@ -144,10 +145,11 @@ int main(int argc, char** argv) {
     ours.push_back(ours_seconds);
     interpreter.push_back(interpreter_seconds);
     idle.push_back(idle_seconds);
-    std::printf("round %d (%s first): DeleteFolderTree %.3f s, rmdir %.3f s, "
-                "idle interpreter %.3f s\n",
-                round + 1, round % 2 == 0 ? "DeleteFolderTree" : "rmdir",
-                ours_seconds, interpreter_seconds, idle_seconds);
+    std::printf(
+        "round %d (%s first): DeleteFolderTree %.3f s, rmdir %.3f s, "
+        "idle interpreter %.3f s\n",
+        round + 1, round % 2 == 0 ? "DeleteFolderTree" : "rmdir", ours_seconds,
+        interpreter_seconds, idle_seconds);
   }
   double ours_median = Median(ours);
   double interpreter_median = Median(interpreter);
