@@ -12,11 +12,11 @@ add_executable(delete_tree tests/wine/delete_tree.cpp)
 target_link_libraries(delete_tree PRIVATE launcher_logic windows_platform)
 # Shows what the file API reports for links and read-only entries.
 add_executable(fs_probe tests/wine/fs_probe.cpp)
-# Benchmark behind tools/bench_delete.sh.
-add_executable(bench_delete tests/wine/bench_delete.cpp)
-target_link_libraries(bench_delete PRIVATE launcher_logic windows_platform)
+# Benchmarks behind tools/bench.sh.
+add_executable(bench tests/wine/bench.cpp)
+target_link_libraries(bench PRIVATE launcher_logic windows_platform)
 
-foreach(program stand_in delete_tree fs_probe bench_delete)
+foreach(program stand_in delete_tree fs_probe bench)
   set_target_properties(${program} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
   if(NOT MSVC)

@@ -1,9 +1,11 @@
-// Times the launcher's folder deletion against the command interpreter's
-// "rmdir /s /q" on identical generated trees, inside one process so that
-// neither figure carries the start-up of this program:
+// Benchmarks of the launcher on the real Win32 API, timed inside one process
+// so that no figure carries the start-up of this program.
 //
-//   bench_delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS
+//   bench delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS
+//   bench startup LAUNCHER DATA ROUNDS
 //
+// delete: the launcher's folder deletion against the command interpreter's
+// "rmdir /s /q" on identical generated trees.
 // Each round generates two identical trees under ROOT (not timed), then
 // deletes one with DeleteFolderTree and the other with
 // "cmd.exe /c rmdir /s /q", the order alternating from round to round. The
@@ -56,19 +58,15 @@ bool MakeTree(const std::string& root, int folders, int files) {
   return true;
 }
 
-// Runs `arguments` under the command interpreter and waits for it; the
-// seconds from CreateProcess to the end of the wait, or -1 on failure.
-double TimeInterpreter(const std::string& arguments) {
-  char system[MAX_PATH] = {};
-  GetSystemDirectoryA(system, sizeof(system));
-  std::string interpreter = std::string(system) + "\\cmd.exe";
-  std::string command_line = "cmd.exe " + arguments;
+// Starts `program` with `command_line` and waits for it to end: the seconds
+// from CreateProcess to the end of the wait, or -1 on failure.
+double TimeProcess(const std::string& program, std::string command_line) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   LARGE_INTEGER from, to;
   QueryPerformanceCounter(&from);
-  if (!CreateProcessA(interpreter.c_str(), &command_line[0], nullptr, nullptr,
+  if (!CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr,
                       FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                       &process)) {
     return -1;
@@ -80,6 +78,13 @@ double TimeInterpreter(const std::string& arguments) {
   return Seconds(from, to);
 }
 
+// Runs `arguments` under the command interpreter and waits for it.
+double TimeInterpreter(const std::string& arguments) {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, sizeof(system));
+  return TimeProcess(std::string(system) + "\\cmd.exe", "cmd.exe " + arguments);
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   size_t middle = values.size() / 2;
@@ -87,18 +92,46 @@ double Median(std::vector<double> values) {
                                 : (values[middle - 1] + values[middle]) / 2;
 }
 
-}  // namespace
+// startup: the launcher with nothing to remove, from its start until it has
+// ended (having started its data.exe), against starting that data.exe
+// directly and waiting for it, alternating.
+int Startup(const std::string& launcher, const std::string& data, int rounds) {
+  std::vector<double> through_launcher, direct;
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      bool launcher_turn = (turn == 0) == (round % 2 == 0);
+      double seconds = launcher_turn
+                           ? TimeProcess(launcher, "\"" + launcher + "\"")
+                           : TimeProcess(data, "data.exe");
+      if (seconds < 0) {
+        std::fprintf(stderr, "cannot start %s\n",
+                     (launcher_turn ? launcher : data).c_str());
+        return 1;
+      }
+      (launcher_turn ? through_launcher : direct).push_back(seconds);
+      Sleep(200);  // let the data.exe the launcher started end too
+    }
+  }
+  double launcher_median = Median(through_launcher);
+  double direct_median = Median(direct);
+  std::printf("%d rounds\n", rounds);
+  std::printf("median launcher, start to end: %.3f s\n", launcher_median);
+  std::printf("median data.exe alone:         %.3f s\n", direct_median);
+  std::printf("ratio launcher/data.exe: %.2f\n",
+              launcher_median / direct_median);
+  return 0;
+}
 
-int main(int argc, char** argv) {
-  if (argc != 5) {
+int Delete(int argc, char** argv) {
+  if (argc != 6) {
     std::fprintf(stderr,
-                 "usage: bench_delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS\n");
+                 "usage: bench delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS\n");
     return 2;
   }
-  const std::string root = argv[1];
-  const int folders = std::atoi(argv[2]);
-  const int files = std::atoi(argv[3]);
-  const int rounds = std::atoi(argv[4]);
+  const std::string root = argv[2];
+  const int folders = std::atoi(argv[3]);
+  const int files = std::atoi(argv[4]);
+  const int rounds = std::atoi(argv[5]);
   if (folders <= 0 || files <= 0 || rounds <= 0) {
     std::fprintf(stderr, "bench_delete: counts must be positive\n");
     return 2;
@@ -159,4 +192,18 @@ int main(int argc, char** argv) {
   std::printf("ratio DeleteFolderTree/rmdir: %.2f\n",
               ours_median / interpreter_median);
   return all_removed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "delete") return Delete(argc, argv);
+  if (command == "startup" && argc == 5 && std::atoi(argv[4]) > 0) {
+    return Startup(argv[2], argv[3], std::atoi(argv[4]));
+  }
+  std::fprintf(stderr,
+               "usage: bench delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS\n"
+               "       bench startup LAUNCHER DATA ROUNDS\n");
+  return 2;
 }
