@@ -20,4 +20,4 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev g++-mingw-w64-x86-64-posix
-               binutils-mingw-w64-x86-64 wine64 icoutils file)
+               binutils-mingw-w64-x86-64 wine wine64 icoutils file)
