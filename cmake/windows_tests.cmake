@@ -13,7 +13,7 @@ target_link_libraries(delete_tree PRIVATE launcher_logic windows_platform)
 # Shows what the file API reports for links and read-only entries.
 add_executable(fs_probe tests/wine/fs_probe.cpp)
 # Benchmarks behind tools/bench.sh.
-add_executable(bench tests/wine/bench.cpp)
+add_executable(bench tools/bench.cpp)
 target_link_libraries(bench PRIVATE launcher_logic windows_platform)
 
 foreach(program stand_in delete_tree fs_probe bench)
