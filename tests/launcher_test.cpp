@@ -4,18 +4,15 @@
 
 #include <algorithm>
 
+#include "maintenance_folders.h"
 #include "platform/simulated_platform.h"
 
 namespace {
 
 using Op = SimulatedPlatform::Op;
 
-const std::string kM32 =
-    "C:\\Program Files\\InstallShield Installation Information\\"
-    "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
-const std::string kM64 =
-    "C:\\Program Files (x86)\\InstallShield Installation Information\\"
-    "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
+const std::string& kM32 = kMaintenance32;
+const std::string& kM64 = kMaintenance64;
 const char kSilentLine[] = "D:\\Setup\\data.exe -s -f1\"D:\\Setup\\setup.iss\"";
 
 class LauncherTest : public ::testing::Test {

@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "maintenance_folders.h"
 #include "platform/simulated_platform.h"
 
 namespace {
 
-const char kMaintenance32[] =
-    "C:\\Program Files\\InstallShield Installation Information\\"
-    "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
-const char kMaintenance64[] =
-    "C:\\Program Files (x86)\\InstallShield Installation Information\\"
-    "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
-
 TEST(LocationsTest, MaintenanceFolderAndUninstallCommandLineByWidth) {
   struct Case {
     bool is32Bit;
-    const char* M;
+    const std::string& M;
     std::size_t m_length;
     std::size_t u_length;
   };
@@ -36,7 +30,7 @@ TEST(LocationsTest, MaintenanceFolderAndUninstallCommandLineByWidth) {
 TEST(LocationsTest, ProbePathAndRelativeLocationsWhenRootIsEmpty) {
   EXPECT_EQ(ProbePath("C:\\"), "C:\\Windows\\SysWOW64");
   EXPECT_EQ(ProbePath(""), "Windows\\SysWOW64");
-  EXPECT_EQ(MaintenanceFolder("", true), std::string(kMaintenance32).substr(3));
+  EXPECT_EQ(MaintenanceFolder("", true), kMaintenance32.substr(3));
 }
 
 TEST(LocationsTest, NewInstallerCommandLines) {

@@ -5,15 +5,14 @@
 #include <algorithm>
 
 #include "launcher/launcher.h"
+#include "maintenance_folders.h"
 #include "platform/simulated_platform.h"
 
 namespace {
 
 using Op = SimulatedPlatform::Op;
 
-const std::string kM =
-    "C:\\Program Files\\InstallShield Installation Information\\"
-    "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
+const std::string& kM = kMaintenance32;
 const std::string kL = "D:\\Setup";
 
 class PreviousInstallationTest : public ::testing::Test {
@@ -133,13 +132,10 @@ TEST_F(PreviousInstallationTest, ReadOnlyFileInsideKeepsTheFolderButHandsOff) {
 // maintenance folder, attempts its deletion once the folder was found, and
 // starts the new installer unless that start was the failed call.
 TEST_F(PreviousInstallationTest, EveryCallFailingAloneKeepsTheRunSound) {
-  const std::string kM64 =
-      "C:\\Program Files (x86)\\InstallShield Installation Information\\"
-      "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
   std::size_t runs = 0;
   for (bool is64 : {false, true}) {
     for (const char* command_line : {"launcher", "launcher x"}) {
-      const std::string& M = is64 ? kM64 : kM;
+      const std::string& M = is64 ? kMaintenance64 : kM;
       auto make = [&] {
         auto p = std::make_unique<SimulatedPlatform>();
         if (is64) p->AddFolder("C:\\Windows\\SysWOW64");

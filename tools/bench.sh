@@ -23,27 +23,28 @@ for preset in windows-x86 windows-x64; do
   cmake --build --preset "$preset" -j "$(nproc)" >/dev/null
 done
 
-wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=/usr/lib/wine/wineserver64
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-work=$(mktemp -d "${TMPDIR:-/tmp}/launcher-bench.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-trap '"$wineserver" -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-"$wine64" wineboot --init >"$work/wineboot.log" 2>&1
-"$wineserver" -w
-bench_dir=$WINEPREFIX/drive_c/bench
+# The Wine prefix helpers of the end-to-end tests.
+. tests/wine/lib.sh
+find_wine
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/launcher-bench.XXXXXX")
+trap cleanup EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+boot_prefix "$WORK/prefix64" win64
+use_prefix "$WORK/prefix64" win64
+bench_dir=$DRIVE_C/bench
 mkdir -p "$bench_dir/trees" "$bench_dir/kit"
 cp build/windows-x64/test_programs/bench.exe "$bench_dir/"
 cp build/windows-x64/launcher.exe "$bench_dir/kit/"
 cp build/windows-x64/test_programs/stand_in.exe "$bench_dir/kit/data.exe"
 
 bench() {
-  "$wine64" 'C:\bench\bench.exe' "$@" >"$work/out" 2>&1 </dev/null || status=1
-  tr -d '\r' <"$work/out"
-  "$wineserver" -w
+  run_in "$DRIVE_C" 'C:\bench\bench.exe' "$@" || true
+  [ "$RUN_STATUS" -eq 0 ] || status=1
+  echo "$RUN_OUTPUT"
+  wait_prefix
 }
 
-echo "wine: $("$wine64" --version), build: windows-x64 (the shipped build is 32-bit; this kernel has no 32-bit Wine)"
+echo "wine: $("$WINE64" --version), build: windows-x64 (the shipped build is 32-bit; this kernel has no 32-bit Wine)"
 status=0
 for part in "${parts[@]}"; do
   case $part in

@@ -59,6 +59,12 @@ std::string JoinPath(const std::vector<std::string>& parts, std::size_t count) {
   return key;
 }
 
+// The tree's key for a path as written: its parts joined by single "\".
+std::string KeyOf(const std::string& path) {
+  std::vector<std::string> parts = SplitPath(path);
+  return JoinPath(parts, parts.size());
+}
+
 bool IsDrive(const std::string& part) {
   return part.size() == 2 && part[1] == ':' &&
          std::isalpha(static_cast<unsigned char>(part[0])) != 0;
@@ -140,7 +146,7 @@ void SimulatedPlatform::AddFolder(const std::string& path,
     node.name = parts[i - 1];
     node.attributes |= kAttributeDirectory;
   }
-  tree_[JoinPath(parts, parts.size())].attributes |= attributes;
+  tree_[KeyOf(path)].attributes |= attributes;
 }
 
 void SimulatedPlatform::AddFile(const std::string& path,
@@ -152,23 +158,23 @@ void SimulatedPlatform::AddFile(const std::string& path,
   node.name = parts.back();
   node.attributes = attributes & ~kAttributeDirectory;
   node.content = content;
-  tree_[JoinPath(parts, parts.size())] = node;
+  tree_[KeyOf(path)] = node;
 }
 
 void SimulatedPlatform::AddLink(const std::string& path,
                                 const std::string& target, bool folder) {
   AddFile(path);
-  Node& node = tree_[JoinPath(SplitPath(path), SplitPath(path).size())];
+  Node& node = tree_[KeyOf(path)];
   node.attributes = kAttributeReparsePoint | (folder ? kAttributeDirectory : 0);
   node.target = target;
 }
 
 void SimulatedPlatform::SetInUse(const std::string& path) {
-  tree_[JoinPath(SplitPath(path), SplitPath(path).size())].in_use = true;
+  tree_[KeyOf(path)].in_use = true;
 }
 
 void SimulatedPlatform::Remove(const std::string& path) {
-  std::string key = JoinPath(SplitPath(path), SplitPath(path).size());
+  std::string key = KeyOf(path);
   for (auto it = tree_.begin(); it != tree_.end();) {
     bool below = NoCaseStartsWith(it->first, key + "\\");
     it = (below || NoCaseEqual(it->first, key)) ? tree_.erase(it) : ++it;

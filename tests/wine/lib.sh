@@ -212,6 +212,13 @@ stage_tools() {
 
 # ---- Paths and files ----
 
+# The previous installation's maintenance folders, for the product code the
+# build was configured with.
+PRODUCT=${LAUNCHER_PRODUCT_CODE:-'{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}'}
+M64="C:\\Program Files (x86)\\InstallShield Installation Information\\$PRODUCT"
+M32="C:\\Program Files\\InstallShield Installation Information\\$PRODUCT"
+maintenance_folder_for() { if [ "$1" -eq 64 ]; then echo "$M64"; else echo "$M32"; fi; }
+
 # The Unix path of a C: path ("C:\a\b" -> "$DRIVE_C/a/b").
 unix_of() {
   local path=${1#C:\\}

@@ -6,15 +6,6 @@
 # or in the way.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-PRODUCT=${LAUNCHER_PRODUCT_CODE:-'{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}'}
-maintenance_folder() {
-  if [ "$1" -eq 64 ]; then
-    printf 'C:\\Program Files (x86)\\InstallShield Installation Information\\%s' "$PRODUCT"
-  else
-    printf 'C:\\Program Files\\InstallShield Installation Information\\%s' "$PRODUCT"
-  fi
-}
-
 wine_suite_start
 harness_check
 stage_tools
@@ -79,7 +70,7 @@ for bits in 64 32; do
   if [ "$bits" -eq 64 ]; then sleep_ms=6000; else sleep_ms=2000; fi
   section "typical removal, ${bits}-bit Windows, one argument, setup.exe taking ${sleep_ms} ms"
   set_width "$bits"
-  M=$(maintenance_folder "$bits")
+  M=$(maintenance_folder_for "$bits")
   prepare_kit
   plant_previous "$M" setup "$sleep_ms"
   reset_log
@@ -108,7 +99,7 @@ for bits in 64 32; do
   check_kit_response_unchanged
 done
 set_width 64
-M=$(maintenance_folder 64)
+M=$(maintenance_folder_for 64)
 
 # ---- A response file already in the maintenance folder ----
 section "a response file already in the maintenance folder"

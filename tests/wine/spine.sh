@@ -6,10 +6,6 @@
 # C:\My.exe; a missing data.exe with one in the current folder).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-PRODUCT=${LAUNCHER_PRODUCT_CODE:-'{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}'}
-M64="C:\\Program Files (x86)\\InstallShield Installation Information\\$PRODUCT"
-M32="C:\\Program Files\\InstallShield Installation Information\\$PRODUCT"
-
 wine_suite_start
 harness_check
 
