@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Sets up 32-bit Wine on a 64-bit Debian 12 machine whose kernel cannot run
+# 32-bit programs: qemu-user runs the 32-bit loader through binfmt_misc, and
+# wine32:i386 stands beside wine64. Safe to run again; each step is skipped
+# when already done.
+#
+#   tools/wine32.sh        exit 0 when 32-bit Wine runs its programs here,
+#                          exit 3 (with the reason on stderr) when it cannot
+#                          be set up on this machine.
+#
+# Bookworm's own qemu-user 7.2 treats MAP_FIXED_NOREPLACE as a hint, which
+# makes every 32-bit Wine process take a minute to start; the 10.x of
+# bookworm-backports does not. Backports are pinned so that only qemu-user
+# (with what it needs from there) ever comes from them.
+set -euo pipefail
+
+cannot() { echo "32-bit Wine: cannot be set up here: $*" >&2; exit 3; }
+
+BINFMT=/proc/sys/fs/binfmt_misc
+QEMU=/usr/bin/qemu-i386
+# i386 ELF executables, matched on the ELF identification, type and machine.
+ELF_MAGIC='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+ELF_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+qemu_is_new_enough() {
+  [ -x "$QEMU" ] || return 1
+  local major
+  major=$("$QEMU" --version | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
+  [ "${major:-0}" -ge 8 ]
+}
+
+# The mirror of the system's own Debian sources (deb822 or one-line form).
+debian_mirror() {
+  local uri
+  uri=$(awk '/^URIs:/ && /debian\/?$/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $3 ~ /^bookworm(-updates)?$/ { print $2; exit }' \
+                           /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
+  echo "$uri"
+}
+
+add_backports() {
+  local sources=/etc/apt/sources.list.d/launcher-backports.sources
+  local pin=/etc/apt/preferences.d/launcher-backports
+  [ -f "$sources" ] && [ -f "$pin" ] && return 0
+  local mirror
+  mirror=$(debian_mirror)
+  [ -n "$mirror" ] || cannot "no Debian mirror in the system's apt sources"
+  printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$mirror" >"$sources"
+  printf 'Package: *\nPin: release n=bookworm-backports\nPin-Priority: 1\n\nPackage: qemu-user qemu-user-binfmt\nPin: release n=bookworm-backports\nPin-Priority: 990\n' \
+    >"$pin"
+}
+
+register_binfmt() {
+  if [ ! -e "$BINFMT/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null ||
+      cannot "binfmt_misc is not mounted and cannot be mounted"
+  fi
+  # Another registration for i386 ELF (a distribution's own) serves as well.
+  if grep -qs "^magic 7f454c4601010100000000000000000002000300" "$BINFMT"/*; then
+    return 0
+  fi
+  echo ":qemu-i386:M::$ELF_MAGIC:$ELF_MASK:$QEMU:OPF" >"$BINFMT/register" ||
+    cannot "the kernel refused the binfmt_misc registration"
+}
+
+[ "$(id -u)" -eq 0 ] || cannot "this needs root (it installs packages and registers qemu with the kernel)"
+[ "$(uname -m)" = x86_64 ] || cannot "this machine is $(uname -m), not x86_64"
+[ -d "$BINFMT" ] || cannot "the kernel has no binfmt_misc"
+
+export DEBIAN_FRONTEND=noninteractive
+updated=no
+update() { [ $updated = yes ] || { apt-get update -qq; updated=yes; }; }
+
+if ! qemu_is_new_enough; then
+  add_backports
+  update
+  apt-get install -y -qq --no-install-recommends qemu-user >/dev/null
+  qemu_is_new_enough || cannot "qemu-user from bookworm-backports is not 8 or newer"
+fi
+register_binfmt
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  updated=no
+fi
+if ! installed wine32:i386 || ! installed wine64; then
+  update
+  apt-get install -y -qq --no-install-recommends wine wine64 wine32:i386 >/dev/null
+fi
+# The 32-bit loader is an i386 ELF program: it runs only through qemu.
+/usr/lib/wine/wine --version >/dev/null 2>&1 || cannot "the 32-bit Wine loader does not run"
+echo "32-bit Wine: ready ($("$QEMU" --version | head -1), $(/usr/lib/wine/wine --version 2>/dev/null))"
