@@ -22,6 +22,20 @@ QEMU=/usr/bin/qemu-i386
 ELF_MAGIC='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 ELF_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
+# An enabled registration for i386 ELF; a distribution's own serves as well.
+binfmt_registered() {
+  local entry
+  for entry in "$BINFMT"/*; do
+    grep -qx enabled "$entry" 2>/dev/null &&
+      grep -qx "magic 7f454c4601010100000000000000000002000300" "$entry" && return 0
+  done
+  return 1
+}
+
+# The 32-bit loader is an i386 ELF program: it runs only through qemu.
+loader_runs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+say_ready() { echo "32-bit Wine: ready ($("$QEMU" --version | head -1), $(/usr/lib/wine/wine --version))"; }
+
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
 qemu_is_new_enough() {
@@ -58,13 +72,17 @@ register_binfmt() {
     mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null ||
       cannot "binfmt_misc is not mounted and cannot be mounted"
   fi
-  # Another registration for i386 ELF (a distribution's own) serves as well.
-  if grep -qs "^magic 7f454c4601010100000000000000000002000300" "$BINFMT"/*; then
-    return 0
-  fi
+  binfmt_registered && return 0
   echo ":qemu-i386:M::$ELF_MAGIC:$ELF_MASK:$QEMU:OPF" >"$BINFMT/register" ||
     cannot "the kernel refused the binfmt_misc registration"
 }
+
+# Already set up: nothing to do, and no need to be root.
+if qemu_is_new_enough && binfmt_registered && installed wine64 &&
+   installed wine32:i386 && loader_runs; then
+  say_ready
+  exit 0
+fi
 
 [ "$(id -u)" -eq 0 ] || cannot "this needs root (it installs packages and registers qemu with the kernel)"
 [ "$(uname -m)" = x86_64 ] || cannot "this machine is $(uname -m), not x86_64"
@@ -90,6 +108,5 @@ if ! installed wine32:i386 || ! installed wine64; then
   update
   apt-get install -y -qq --no-install-recommends wine wine64 wine32:i386 >/dev/null
 fi
-# The 32-bit loader is an i386 ELF program: it runs only through qemu.
-/usr/lib/wine/wine --version >/dev/null 2>&1 || cannot "the 32-bit Wine loader does not run"
-echo "32-bit Wine: ready ($("$QEMU" --version | head -1), $(/usr/lib/wine/wine --version 2>/dev/null))"
+loader_runs || cannot "the 32-bit Wine loader does not run"
+say_ready

@@ -1,8 +1,6 @@
-# Shared by the Wine suites: a private Wine prefix, the choice of build, the
+# Shared by the Wine suites: a private Wine prefix, the build under test, the
 # stand-in programs, the record log they write, and the checks. Sourced, not
-# run. Environment: LAUNCHER_BUILD_DIR (the 64-bit build tree, required) and
-# LAUNCHER_X86_BUILD_DIR (a 32-bit build tree, used instead where 32-bit Wine
-# runs its programs).
+# run. Environment: see wine_suite_start.
 set -u
 
 failures=0
@@ -36,10 +34,10 @@ check() {
 finish() {
   echo
   if [ "$failures" -ne 0 ]; then
-    echo "$failures of $checks checks failed ($BUILD_NAME build)"
+    echo "$failures of $checks checks failed ($CONFIG)"
     exit 1
   fi
-  echo "all $checks checks passed ($BUILD_NAME build)"
+  echo "all $checks checks passed ($CONFIG)"
   exit 0
 }
 die() {
@@ -116,7 +114,7 @@ run_in() {
 # Waits until every process of the prefix has ended.
 wait_prefix() { "$WINESERVER" -w; }
 
-# ---- Builds ----
+# ---- Builds and prefixes ----
 
 build_has_programs() {
   local dir=$1 program
@@ -126,68 +124,85 @@ build_has_programs() {
   done
 }
 
-# Picks the 32-bit build when 32-bit Wine runs its stand-in in the prefix,
-# else the 64-bit build. Sets BUILD, BUILD_NAME, BUILD_BITS.
-choose_build() {
-  local x64=${LAUNCHER_BUILD_DIR:?LAUNCHER_BUILD_DIR must name the 64-bit build tree}
-  local x86=${LAUNCHER_X86_BUILD_DIR:-}
-  build_has_programs "$x64" ||
-    die "the 64-bit build tree $x64 lacks the launcher or the test programs; build it first"
-  BUILD=$x64 BUILD_NAME=windows-x64 BUILD_BITS=64
-  if [ -n "$x86" ] && build_has_programs "$x86"; then
-    mkdir -p "$DRIVE_C/probe32"
-    cp "$x86/test_programs/stand_in.exe" "$DRIVE_C/probe32/probe.exe"
-    rm -f "$LOG"
-    run_in "$DRIVE_C" 'C:\probe32\probe.exe'
-    wait_prefix
-    if [ "$RUN_STATUS" -eq 0 ] && [ -s "$LOG" ]; then
-      BUILD=$x86 BUILD_NAME=windows-x86 BUILD_BITS=32
-    else
-      note "32-bit Wine does not run the 32-bit build here (status $RUN_STATUS)"
-    fi
-    rm -rf "$DRIVE_C/probe32" "$LOG"
-  else
-    note "no built 32-bit tree at ${x86:-(none given)}"
-  fi
-  echo "running the $BUILD_NAME build: $BUILD"
+# Why 32-bit Windows programs cannot run here; nothing when they can. They
+# need the 32-bit loader and, on a kernel without 32-bit support, an enabled
+# binfmt_misc registration that hands i386 ELF programs to an emulator.
+wine32_missing() {
+  [ -n "$WINE32" ] || { echo "the 32-bit Wine loader (wine32:i386) is not installed"; return; }
+  local entry
+  for entry in /proc/sys/fs/binfmt_misc/*; do
+    grep -qx enabled "$entry" 2>/dev/null &&
+      grep -qx "magic 7f454c4601010100000000000000000002000300" "$entry" && return
+  done
+  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+    echo "i386 programs do not run on this kernel and binfmt_misc has no emulator for them"
 }
 
 # Sets up the work folder, the prefix and the build; call first.
+# Environment: LAUNCHER_BUILD_DIR (a built Windows tree, required) and
+# LAUNCHER_WINE_PREFIX (win64, the default, or win32). A 32-bit build runs in
+# either prefix: a win64 one is 64-bit Windows with its 32-bit layer, a
+# win32 one is 32-bit Windows. A 64-bit build runs in a win64 prefix only.
+# Exits 77 (skipped) when 32-bit Wine is needed and cannot run here.
+# Sets BUILD, BUILD_NAME, BUILD_BITS, PREFIX_ARCH, WIDTHS (the Windows widths
+# this setting can show), DEFAULT_BITS (the one in force at first) and CONFIG.
 wine_suite_start() {
   find_wine
+  BUILD=${LAUNCHER_BUILD_DIR:?LAUNCHER_BUILD_DIR must name a Windows build tree}
+  PREFIX_ARCH=${LAUNCHER_WINE_PREFIX:-win64}
+  build_has_programs "$BUILD" ||
+    die "the build tree $BUILD lacks the launcher or the test programs; build it first"
+  if file -b "$BUILD/launcher.exe" | grep -q '^PE32+'; then
+    BUILD_BITS=64 BUILD_NAME=windows-x64
+  else
+    BUILD_BITS=32 BUILD_NAME=windows-x86
+  fi
+  case "$BUILD_BITS/$PREFIX_ARCH" in
+    64/win64) WIDTHS="64 32" ;;
+    32/win64) WIDTHS="64" ;;
+    32/win32) WIDTHS="32" ;;
+    *) die "a $BUILD_NAME build cannot run in a $PREFIX_ARCH prefix" ;;
+  esac
+  DEFAULT_BITS=${WIDTHS%% *}
+  CONFIG="$BUILD_NAME build, $PREFIX_ARCH prefix"
+  if [ "$BUILD_BITS" -eq 32 ] || [ "$PREFIX_ARCH" = win32 ]; then
+    local missing
+    missing=$(wine32_missing)
+    if [ -n "$missing" ]; then
+      echo "SKIPPED ($CONFIG): $missing (tools/wine32.sh sets it up, as root)"
+      exit 77
+    fi
+  fi
   WORK=$(mktemp -d "${TMPDIR:-/tmp}/launcher-wine.XXXXXX")
   trap cleanup EXIT
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   unset WINEARCH DISPLAY WAYLAND_DISPLAY
-  echo "wine: $WINE64 ($("$WINE64" --version 2>/dev/null)), server $WINESERVER"
+  echo "wine: $("$WINE64" --version 2>/dev/null), server $WINESERVER"
+  echo "running the $CONFIG: $BUILD"
   echo "work folder: $WORK"
-  boot_prefix "$WORK/prefix64" win64
-  use_prefix "$WORK/prefix64" win64
+  boot_prefix "$WORK/prefix" "$PREFIX_ARCH"
+  use_prefix "$WORK/prefix" "$PREFIX_ARCH"
+  # Each build's programs through the loader of their own width: the 64-bit
+  # loader would hand a 32-bit program to the 32-bit one.
+  [ "$BUILD_BITS" -eq 32 ] && WINE_LOADER=$WINE32
   export STANDIN_LOG='C:\records.log'
   LOG=$DRIVE_C/records.log
-  choose_build
   STAND_IN=$BUILD/test_programs/stand_in.exe
 }
 
-# Makes the system look like 64-bit or 32-bit Windows to the launcher. With
-# the 64-bit build the prefix's SysWOW64 folder is renamed away for 32 bits;
-# with the 32-bit build (which needs SysWOW64 in a 64-bit prefix) a second,
-# 32-bit prefix is used instead.
+# Makes the system look like 64-bit or 32-bit Windows to the launcher, where
+# this setting can (see WIDTHS). Only the 64-bit build in a win64 prefix can
+# show both: its SysWOW64 folder is renamed away for 32 bits. A 32-bit
+# program cannot start at all without it, so a 32-bit build sees the width
+# of its prefix.
 set_width() {
   local bits=$1
+  [[ " $WIDTHS " == *" $bits "* ]] || die "the $CONFIG cannot show ${bits}-bit Windows"
   if [ "$BUILD_BITS" -eq 64 ]; then
     local wow=$DRIVE_C/windows/syswow64
     if [ "$bits" -eq 32 ] && [ -d "$wow" ]; then mv "$wow" "$wow.away"; fi
     if [ "$bits" -eq 64 ] && [ -d "$wow.away" ]; then mv "$wow.away" "$wow"; fi
-  else
-    if [ "$bits" -eq 32 ]; then
-      [ -d "$WORK/prefix32" ] || boot_prefix "$WORK/prefix32" win32
-      use_prefix "$WORK/prefix32" win32
-    else
-      use_prefix "$WORK/prefix64" win64
-    fi
-    LOG=$DRIVE_C/records.log
   fi
   # What a Windows program sees decides; a rename it did not notice would
   # make every width check below meaningless.

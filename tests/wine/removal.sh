@@ -66,7 +66,7 @@ check_kit_response_unchanged() {
 # ---- The typical run, both widths ----
 # The uninstaller takes a while (6 s in one run), so a wait with a short
 # time limit would show.
-for bits in 64 32; do
+for bits in $WIDTHS; do
   if [ "$bits" -eq 64 ]; then sleep_ms=6000; else sleep_ms=2000; fi
   section "typical removal, ${bits}-bit Windows, one argument, setup.exe taking ${sleep_ms} ms"
   set_width "$bits"
@@ -98,8 +98,8 @@ for bits in 64 32; do
   check_removed "$M"
   check_kit_response_unchanged
 done
-set_width 64
-M=$(maintenance_folder_for 64)
+set_width "$DEFAULT_BITS"
+M=$(maintenance_folder_for "$DEFAULT_BITS")
 
 # ---- A response file already in the maintenance folder ----
 section "a response file already in the maintenance folder"

@@ -27,7 +27,7 @@ KIT='C:\Kit'
 put_kit "$KIT"
 
 # ---- Width ----
-for bits in 64 32; do
+for bits in $WIDTHS; do
   section "width: ${bits}-bit Windows, a previous installation in both Program Files folders"
   set_width "$bits"
   if [ "$bits" -eq 64 ]; then used=$M64 other=$M32; else used=$M32 other=$M64; fi
@@ -45,7 +45,7 @@ for bits in 64 32; do
   check_eq "the other maintenance folder is untouched" \
     "f marker.txt"$'\n'"f setup.exe" "$(tree_of "$(unix_of "$other")")"
 done
-set_width 64
+set_width "$DEFAULT_BITS"
 rm -rf "$(unix_of "$M64")" "$(unix_of "$M32")"
 
 # ---- Arguments ----
