@@ -14,6 +14,8 @@ using Op = SimulatedPlatform::Op;
 const std::string& kM32 = kMaintenance32;
 const std::string& kM64 = kMaintenance64;
 const char kSilentLine[] = "D:\\Setup\\data.exe -s -f1\"D:\\Setup\\setup.iss\"";
+const char kMutex[] =
+    "Global\\InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
 
 class LauncherTest : public ::testing::Test {
  protected:
@@ -35,6 +37,35 @@ class LauncherTest : public ::testing::Test {
 
   SimulatedPlatform platform_;
 };
+
+// The claim is the first call. Held by another launcher, or refused, it ends
+// the run there; failing for any other reason, it lets the whole job run.
+TEST_F(LauncherTest, OneLauncherAtATime) {
+  enum class Claim { Free, HeldElsewhere, AccessDenied, Fails };
+  for (Claim claim :
+       {Claim::Free, Claim::HeldElsewhere, Claim::AccessDenied, Claim::Fails}) {
+    SimulatedPlatform p;
+    p.AddFile("D:\\Setup\\data.exe");
+    p.AddFile(kM32 + "\\setup.exe");
+    if (claim == Claim::HeldElsewhere) p.AddMutex(kMutex);
+    if (claim == Claim::AccessDenied) p.AddMutex(kMutex, true);
+    if (claim == Claim::Fails) p.FailOn(Op::CreateMutexA);
+    bool runs = claim == Claim::Free || claim == Claim::Fails;
+    std::string context = "claim " + std::to_string(static_cast<int>(claim));
+    EXPECT_EQ(LauncherMain(p), 0) << context;
+    ASSERT_FALSE(p.calls().empty());
+    EXPECT_EQ(p.calls()[0].op, Op::CreateMutexA) << context;
+    EXPECT_EQ(p.calls()[0].first, kMutex) << context;
+    EXPECT_EQ(p.calls().size() > 1, runs) << context;
+    EXPECT_EQ(p.processes().size(), runs ? 2u : 0u) << context;
+    EXPECT_EQ(p.Exists(kM32), !runs) << context;
+    EXPECT_EQ(p.exited(), runs) << context;
+    // Never closed: held through the uninstaller's wait and data.exe's start.
+    if (claim == Claim::Free) {
+      EXPECT_TRUE(p.HoldsMutex(kMutex));
+    }
+  }
+}
 
 TEST_F(LauncherTest, WidthFromTheProbeFolder) {
   struct Case {

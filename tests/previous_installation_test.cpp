@@ -66,8 +66,9 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   EXPECT_FALSE(platform_.Exists(kM));
   EXPECT_TRUE(platform_.Exists(
       "C:\\Program Files\\InstallShield Installation Information"));
-  // Only the new installer's handles are left to the end of the process.
-  EXPECT_EQ(platform_.open_handles(), 2u);
+  // Only the new installer's handles and the launcher mutex's are left to
+  // the end of the process.
+  EXPECT_EQ(platform_.open_handles(), 3u);
   // The command line is composed before anything is removed: the
   // maintenance folder test comes before the staging search.
   const auto& calls = platform_.calls();

@@ -162,6 +162,33 @@ TEST(SimulatedPlatformTest, ApplicationNameIsNeverSearchedFor) {
   EXPECT_FALSE(p.CloseHandle(info.process));
 }
 
+TEST(SimulatedPlatformTest, NamedMutexesLastWhileAHandleIsOpen) {
+  SimulatedPlatform p;
+  p.AddMutex("Global\\held");
+  p.AddMutex("Global\\other-user", true);
+  Handle first = 0;
+  Handle second = 0;
+  Handle other = 0;
+  EXPECT_EQ(p.CreateMutexA("Global\\m", &first), MutexResult::Created);
+  EXPECT_EQ(p.CreateMutexA("Global\\m", &second), MutexResult::AlreadyExists);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(p.CreateMutexA("Global\\M", &other), MutexResult::Created);
+  EXPECT_TRUE(p.CloseHandle(first));
+  EXPECT_TRUE(p.HoldsMutex("Global\\m"));
+  EXPECT_TRUE(p.CloseHandle(second));
+  EXPECT_FALSE(p.HoldsMutex("Global\\m"));
+  EXPECT_EQ(p.CreateMutexA("Global\\m", &first), MutexResult::Created);
+  EXPECT_EQ(p.CreateMutexA("Global\\held", &other), MutexResult::AlreadyExists);
+  // Refused or failed, the call hands out no handle.
+  Handle unset = 7;
+  EXPECT_EQ(p.CreateMutexA("Global\\other-user", &unset),
+            MutexResult::AccessDenied);
+  p.FailOn(Op::CreateMutexA, "Global\\new");
+  EXPECT_EQ(p.CreateMutexA("Global\\new", &unset), MutexResult::Failed);
+  EXPECT_EQ(unset, 7u);
+  EXPECT_FALSE(p.HoldsMutex("Global\\new"));
+}
+
 TEST(SimulatedPlatformTest, RecordsCallsAndFailsThemOnRequest) {
   SimulatedPlatform p;
   p.AddFile("C:\\a");

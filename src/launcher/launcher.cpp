@@ -6,11 +6,19 @@
 #include "launcher/previous_installation.h"
 
 int LauncherMain(PlatformServices& platform) {
+  if (!ClaimLauncherMutex(platform)) return 0;
   // The width is probed before the arguments are looked at.
   bool is32Bit = Is32BitWindows(platform);
   LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
   RunLauncher(platform, is32Bit, mode);
   return 0;
+}
+
+bool ClaimLauncherMutex(PlatformServices& platform) {
+  Handle mutex = 0;
+  MutexResult result = platform.CreateMutexA(LauncherMutexName(), &mutex);
+  return result != MutexResult::AlreadyExists &&
+         result != MutexResult::AccessDenied;
 }
 
 bool Is32BitWindows(PlatformServices& platform) {

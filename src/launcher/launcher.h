@@ -6,10 +6,19 @@
 #include "launcher/locations.h"
 #include "platform/platform_services.h"
 
-// The launcher's entry: probes the Windows width, selects the mode from the
-// argument count (exactly one argument: Silent), runs the run sequence and
-// returns the exit code, which is always 0.
+// The launcher's entry: claims the launcher mutex, probes the Windows width,
+// selects the mode from the argument count (exactly one argument: Silent),
+// runs the run sequence and returns the exit code, which is always 0. When
+// another launcher holds the claim it does nothing else.
 int LauncherMain(PlatformServices& platform);
+
+// Claims the launcher mutex for the rest of the process: its handle is never
+// closed, so the claim ends with the process however it ends, and the
+// children do not inherit it. False when another launcher holds it, also
+// when another user's launcher made it and access to it is denied. True when
+// the claim is held, and also when the mutex could not be made for any
+// other reason: the guard must never be what stops an installation.
+bool ClaimLauncherMutex(PlatformServices& platform);
 
 // True unless "<system drive>\Windows\SysWOW64" exists.
 bool Is32BitWindows(PlatformServices& platform);

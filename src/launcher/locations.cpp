@@ -11,6 +11,10 @@ constexpr char kMaintenance32[] =
 constexpr char kMaintenance64[] =
     "Program Files (x86)\\InstallShield Installation "
     "Information\\" LAUNCHER_PRODUCT_CODE;
+// In the global namespace, so that launchers in every session (a service's,
+// each signed-in user's) meet the same one.
+constexpr char kLauncherMutex[] =
+    "Global\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
 constexpr char kSeparator[] = "\\";
 constexpr char kUninstallResponseName[] = "uninstall.iss";
 constexpr char kUninstallResponseSuffix[] = "\\uninstall.iss";
@@ -26,6 +30,7 @@ constexpr char kClosingQuote[] = "\"";
 // length so a product code of the wrong shape cannot slip through.
 static_assert(sizeof(kMaintenance32) - 1 == 91, "32-bit maintenance folder");
 static_assert(sizeof(kMaintenance64) - 1 == 97, "64-bit maintenance folder");
+static_assert(sizeof(kLauncherMutex) - 1 == 63, "launcher mutex");
 
 }  // namespace
 
@@ -47,6 +52,8 @@ std::optional<std::string> LauncherFolder(PlatformServices& platform) {
   if (!platform.PathRemoveFileSpecA(module)) return std::nullopt;
   return std::string(module);
 }
+
+const char* LauncherMutexName() { return kLauncherMutex; }
 
 std::string ProbePath(const std::string& R) { return R + kProbe; }
 

@@ -6,10 +6,10 @@
 
 #include "platform/platform_services.h"
 
-// Every folder, file and command line the launcher uses, composed by plain
-// concatenation from fixed strings, the system directory and the launcher's
-// own file name. Values are composed whole, whatever their length: a value
-// cut short would name another program or file. The platform call that
+// Every folder, file, command line and object name the launcher uses, composed
+// by plain concatenation from fixed strings, the system directory and the
+// launcher's own file name. Values are composed whole, whatever their length: a
+// value cut short would name another program or file. The platform call that
 // receives a value accepts or refuses it.
 
 enum class LaunchMode { Interactive, Silent };
@@ -22,6 +22,10 @@ std::string SystemDriveRoot(PlatformServices& platform);
 // Empty when the platform gives no module file name, only one cut short at
 // its buffer (which would name another folder), or one without a folder.
 std::optional<std::string> LauncherFolder(PlatformServices& platform);
+
+// The named mutex that lets one launcher run at a time:
+// "Global\InstallerLauncher-" followed by the product code.
+const char* LauncherMutexName();
 
 // Pure compositions. R is the system drive root, M the maintenance folder,
 // L the launcher folder.

@@ -49,6 +49,11 @@ struct ProcessInformation {
 // Bytes of the ANSI code page that start a two-byte character.
 using LeadBytes = std::bitset<256>;
 
+// What CreateMutexA made of a name: a new mutex, one that already existed
+// (ERROR_ALREADY_EXISTS), one that exists but refuses this process
+// (ERROR_ACCESS_DENIED, as when another user made it), or any other failure.
+enum class MutexResult { Created, AlreadyExists, AccessDenied, Failed };
+
 class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
@@ -96,6 +101,11 @@ class PlatformServices {
   virtual std::uint32_t WaitForSingleObject(Handle handle,
                                             std::uint32_t milliseconds) = 0;
   virtual bool CloseHandle(Handle handle) = 0;
+
+  // Creates the mutex `name`, or opens it when it exists: default security
+  // (not inherited), not owned. `mutex` receives the handle when the result
+  // is Created or AlreadyExists, and is left alone otherwise.
+  virtual MutexResult CreateMutexA(const char* name, Handle* mutex) = 0;
 
   // Ends the process at once with `code`. The simulated realisation records
   // the exit and returns, so callers must not do anything after calling it.

@@ -106,12 +106,25 @@ std::uint32_t Reported(const SimulatedPlatform::Node& node) {
 
 const char* SimulatedPlatform::Name(Op op) {
   static const char* const kNames[] = {
-      "GetSystemDirectoryA", "GetModuleFileNameA",  "GetCommandLineA",
-      "GetCPInfo",           "PathRemoveFileSpecA", "PathFileExistsA",
-      "GetFileAttributesA",  "SetFileAttributesA",  "CopyFileA",
-      "DeleteFileA",         "RemoveDirectoryA",    "FindFirstFileA",
-      "FindNextFileA",       "FindClose",           "CreateProcessA",
-      "WaitForSingleObject", "CloseHandle",         "exit",
+      "GetSystemDirectoryA",
+      "GetModuleFileNameA",
+      "GetCommandLineA",
+      "GetCPInfo",
+      "PathRemoveFileSpecA",
+      "PathFileExistsA",
+      "GetFileAttributesA",
+      "SetFileAttributesA",
+      "CopyFileA",
+      "DeleteFileA",
+      "RemoveDirectoryA",
+      "FindFirstFileA",
+      "FindNextFileA",
+      "FindClose",
+      "CreateProcessA",
+      "WaitForSingleObject",
+      "CloseHandle",
+      "CreateMutexA",
+      "exit",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -181,6 +194,10 @@ void SimulatedPlatform::Remove(const std::string& path) {
   }
 }
 
+void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied) {
+  foreign_mutexes_[name] = access_denied;
+}
+
 void SimulatedPlatform::FailOn(Op op, const std::string& path) {
   faults_.push_back(Fault{op, path});
 }
@@ -195,6 +212,12 @@ const SimulatedPlatform::Node* SimulatedPlatform::Find(
 
 bool SimulatedPlatform::Exists(const std::string& path) const {
   return Find(path) != nullptr;
+}
+
+bool SimulatedPlatform::HoldsMutex(const std::string& name) const {
+  return std::any_of(
+      mutex_handles_.begin(), mutex_handles_.end(),
+      [&name](const auto& entry) { return entry.second == name; });
 }
 
 std::vector<SimulatedPlatform::Op> SimulatedPlatform::ops() const {
@@ -563,7 +586,24 @@ std::uint32_t SimulatedPlatform::WaitForSingleObject(
 
 bool SimulatedPlatform::CloseHandle(Handle handle) {
   if (Record(Op::CloseHandle, std::to_string(handle))) return false;
+  // Closing the last handle to a mutex ends it.
+  mutex_handles_.erase(handle);
   return handles_.erase(handle) != 0;
+}
+
+// ---- Named objects ----
+
+MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
+  if (Record(Op::CreateMutexA, name)) return MutexResult::Failed;
+  auto foreign = foreign_mutexes_.find(name);
+  if (foreign != foreign_mutexes_.end() && foreign->second) {
+    return MutexResult::AccessDenied;
+  }
+  bool exists = foreign != foreign_mutexes_.end() || HoldsMutex(name);
+  *mutex = NewHandle();
+  handles_.insert(*mutex);
+  mutex_handles_[*mutex] = name;
+  return exists ? MutexResult::AlreadyExists : MutexResult::Created;
 }
 
 void SimulatedPlatform::exit(int code) {

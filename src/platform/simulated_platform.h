@@ -25,6 +25,8 @@
 //   - links (reparse points) are followed inside a path; as the last part of
 //     a path they are the link itself, which DeleteFileA (file links) or
 //     RemoveDirectoryA (folder links) removes without touching the target;
+//   - named mutexes exist while any process holds a handle to one; their
+//     names are case-sensitive; a mutex another user made refuses access;
 //   - CreateProcessA with no application name resolves the program from the
 //     head of the command line: a quoted head, else each head up to a space,
 //     shortest first, with ".exe" added when it has no extension; a bare name
@@ -51,6 +53,7 @@ class SimulatedPlatform : public PlatformServices {
     CreateProcessA,
     WaitForSingleObject,
     CloseHandle,
+    CreateMutexA,
     exit,
   };
   static const char* Name(Op op);
@@ -93,6 +96,9 @@ class SimulatedPlatform : public PlatformServices {
   void AddLink(const std::string& path, const std::string& target, bool folder);
   void SetInUse(const std::string& path);
   void Remove(const std::string& path);  // the node and all below it
+  // A named mutex that another process holds open; `access_denied` when its
+  // security refuses this process (as one made by another user).
+  void AddMutex(const std::string& name, bool access_denied = false);
 
   std::string system_directory = "C:\\Windows\\system32";
   std::string module_file_name = "D:\\Setup\\launcher.exe";
@@ -118,6 +124,8 @@ class SimulatedPlatform : public PlatformServices {
   const std::vector<Process>& processes() const { return processes_; }
   std::size_t open_searches() const { return searches_.size(); }
   std::size_t open_handles() const { return handles_.size(); }
+  // True while this process holds a handle to the mutex `name`.
+  bool HoldsMutex(const std::string& name) const;
   bool exited() const { return exited_; }
   int exit_code() const { return exit_code_; }
   bool called_after_exit() const { return called_after_exit_; }
@@ -144,6 +152,7 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t WaitForSingleObject(Handle handle,
                                     std::uint32_t milliseconds) override;
   bool CloseHandle(Handle handle) override;
+  MutexResult CreateMutexA(const char* name, Handle* mutex) override;
   void exit(int code) override;
 
  private:
@@ -177,6 +186,8 @@ class SimulatedPlatform : public PlatformServices {
   std::vector<Fault> faults_;
   std::map<Handle, Search> searches_;
   std::set<Handle> handles_;
+  std::map<Handle, std::string> mutex_handles_;  // this process's, by handle
+  std::map<std::string, bool> foreign_mutexes_;  // name -> access denied
   std::vector<Process> processes_;
   Handle next_handle_ = 0x100;
   bool exited_ = false;

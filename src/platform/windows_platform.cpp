@@ -108,6 +108,19 @@ class WindowsPlatform : public PlatformServices {
   bool CloseHandle(Handle handle) override {
     return ::CloseHandle(FromHandle(handle)) != FALSE;
   }
+  MutexResult CreateMutexA(const char* name, Handle* mutex) override {
+    HANDLE handle = ::CreateMutexA(nullptr, FALSE, name);
+    // The call sets the last error on success too: ERROR_ALREADY_EXISTS when
+    // it opened an existing mutex, 0 when it made a new one.
+    DWORD error = ::GetLastError();
+    if (handle == nullptr) {
+      return error == ERROR_ACCESS_DENIED ? MutexResult::AccessDenied
+                                          : MutexResult::Failed;
+    }
+    *mutex = ToHandle(handle);
+    return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists
+                                         : MutexResult::Created;
+  }
   void exit(int code) override { std::exit(code); }
 };
 
