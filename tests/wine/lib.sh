@@ -111,6 +111,22 @@ run_in() {
   RUN_OUTPUT=$(tr -d '\r' <"$WORK/run.out")
 }
 
+# start_in UNIX_CWD PROGRAM [ARGUMENT...]: starts a Windows program as
+# run_in does, but in the background; background_status collects it.
+start_in() {
+  local folder=$1
+  shift
+  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$WORK/background.out" 2>&1 &
+  BACKGROUND_PID=$!
+}
+# Waits for the program start_in started; sets BACKGROUND_STATUS to its exit
+# code and BACKGROUND_OUTPUT to what it printed.
+background_status() {
+  wait "$BACKGROUND_PID"
+  BACKGROUND_STATUS=$?
+  BACKGROUND_OUTPUT=$(tr -d '\r' <"$WORK/background.out")
+}
+
 # Waits until every process of the prefix has ended.
 wait_prefix() { "$WINESERVER" -w; }
 

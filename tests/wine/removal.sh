@@ -2,8 +2,8 @@
 # Whole launcher runs under Wine with a previous installation present: the
 # response file staged into the maintenance folder, the uninstaller's exact
 # command line, the wait for it before the new installer starts, the
-# maintenance folder's deletion, and the cases where something is missing
-# or in the way.
+# maintenance folder's deletion, the cases where something is missing or in
+# the way, and a second launcher started while the first one runs.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 wine_suite_start
@@ -100,6 +100,31 @@ for bits in $WIDTHS; do
 done
 set_width "$DEFAULT_BITS"
 M=$(maintenance_folder_for "$DEFAULT_BITS")
+
+# ---- A second launcher while the first waits for the uninstaller ----
+# The second one starts once the first one's uninstaller has recorded its
+# start, so the first one surely holds its claim by then.
+section "a second launcher started while the first one's setup.exe runs (4000 ms)"
+prepare_kit
+plant_previous "$M" setup 4000
+reset_log
+start_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+for _ in $(seq 300); do
+  [ -n "$(record_line start "$M\\setup.exe")" ] && break
+  sleep 0.1
+done
+check_eq "the first launcher's setup.exe runs when the second one starts" \
+  "1 start, 0 ends" \
+  "$(started_modules | wc -l) start, $(ends_recorded) ends"
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+note "the second launcher took $LAUNCH_MS ms"
+check_launch_status
+check_eq "the second launcher ends before setup.exe does" 0 "$ENDS_AT_RETURN"
+background_status
+check_eq "the first launcher's exit code is 0" 0 "$BACKGROUND_STATUS"
+check_eq "the first launcher writes nothing" "" "$BACKGROUND_OUTPUT"
+check_started "setup.exe, then data.exe, each once" "$M\\setup.exe" "$KIT\\data.exe"
+check_removed "$M"
 
 # ---- A response file already in the maintenance folder ----
 section "a response file already in the maintenance folder"
