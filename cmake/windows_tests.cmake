@@ -18,10 +18,8 @@ target_link_libraries(bench PRIVATE launcher_logic windows_platform)
 foreach(program stand_in delete_tree fs_probe bench)
   set_target_properties(${program} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
-  if(NOT MSVC)
-    # Like the launcher: no toolchain DLLs to find at run time.
-    target_link_options(${program} PRIVATE -static)
-  endif()
+  # Like the launcher: no toolchain DLLs to find at run time.
+  target_link_options(${program} PRIVATE -static)
 endforeach()
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -58,3 +56,14 @@ foreach(prefix ${launcher_wine_prefixes})
         "LAUNCHER_BUILD_DIR=${CMAKE_BINARY_DIR};LAUNCHER_WINE_PREFIX=${prefix};LAUNCHER_PRODUCT_CODE=${LAUNCHER_PRODUCT_CODE}")
   endforeach()
 endforeach()
+
+# The shipped tree's build itself: two builds in fresh copies of the sources
+# give the same bytes (label "reproducible"), and a build with the signing
+# options signs verifiably (label "signing").
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  foreach(check reproducible signing)
+    add_test(NAME ${check}_build
+      COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/${check}.sh" "${CMAKE_SOURCE_DIR}")
+    set_tests_properties(${check}_build PROPERTIES LABELS ${check} TIMEOUT 300)
+  endforeach()
+endif()

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the shipped launcher: build/windows-x86/launcher.exe.
+# Builds the shipped launcher, build/windows-x86/launcher.exe, and prints its
+# size and SHA-256 (the same for every build of the same sources with the
+# same toolchain, unless it is signed with a timestamp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -7,3 +9,4 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 cmake --preset windows-x86 "$@"
 cmake --build --preset windows-x86 -j "$(nproc)"
 ls -l build/windows-x86/launcher.exe
+sha256sum build/windows-x86/launcher.exe

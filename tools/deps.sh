@@ -18,6 +18,6 @@ ensure_packages() {
       "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+BUILD_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 osslsigncode)
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev g++-mingw-w64-x86-64-posix
-               binutils-mingw-w64-x86-64 wine wine64 icoutils file)
+               binutils-mingw-w64-x86-64 wine wine64 icoutils file openssl git)
