@@ -9,10 +9,6 @@ set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING
     "RFC 3161 timestamp server; empty: the signature has no timestamp")
 
 if(NOT LAUNCHER_SIGN_PKCS12)
-  if(LAUNCHER_SIGN_PASSWORD_FILE OR LAUNCHER_SIGN_TIMESTAMP_URL)
-    message(FATAL_ERROR "LAUNCHER_SIGN_PASSWORD_FILE and LAUNCHER_SIGN_TIMESTAMP_URL "
-                        "need LAUNCHER_SIGN_PKCS12")
-  endif()
   return()
 endif()
 
@@ -22,6 +18,9 @@ foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE)
   endif()
 endforeach()
 find_program(LAUNCHER_OSSLSIGNCODE osslsigncode REQUIRED)
+# A new key or password in the same files signs again.
+set_property(TARGET launcher APPEND PROPERTY LINK_DEPENDS
+             "${LAUNCHER_SIGN_PKCS12}" "${LAUNCHER_SIGN_PASSWORD_FILE}")
 
 add_custom_command(TARGET launcher POST_BUILD
   COMMAND "${CMAKE_COMMAND}"

@@ -7,8 +7,9 @@
 # Checks: the password reaches neither the build folder nor osslsigncode's
 # command line; the signature verifies against that certificate and bears
 # the fixed signing time; every property check of the executable still
-# holds; one changed byte makes verification fail; a failed signing fails
-# the build and leaves no unsigned launcher.exe behind.
+# holds; one changed byte makes verification fail; a failed signing (a new,
+# wrong password) fails the build and leaves no unsigned launcher.exe behind;
+# turning signing off gives an unsigned file.
 set -uo pipefail
 source=${1:?usage: signing.sh SOURCE_DIR}
 work=$(mktemp -d)
@@ -28,13 +29,15 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Launcher test signe
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/arguments"\nexec osslsigncode "$@"\n' \
   "$work" >osslsigncode && chmod +x osslsigncode
 
+# build PKCS12: configures (signing with PKCS12, or not when empty) and builds.
+build() {
+  (cd "$source" && cmake --preset windows-x86 -B "$work/build" -DLAUNCHER_SIGN_PKCS12="$1" \
+    -DLAUNCHER_SIGN_PASSWORD_FILE="$work/password" -DLAUNCHER_OSSLSIGNCODE="$work/osslsigncode" \
+    >/dev/null) && cmake --build build --target launcher -j 2 >build.log 2>&1
+}
 exe=$work/build/launcher.exe
 export SOURCE_DATE_EPOCH=1700000000 # Nov 14 22:13:20 2023 GMT
-(cd "$source" && cmake --preset windows-x86 -B "$work/build" \
-  -DLAUNCHER_SIGN_PKCS12="$work/signer.p12" -DLAUNCHER_SIGN_PASSWORD_FILE="$work/password" \
-  -DLAUNCHER_OSSLSIGNCODE="$work/osslsigncode" >/dev/null) &&
-  cmake --build build --target launcher -j 2 >build.log 2>&1 ||
-  { cat build.log; echo "FAIL: the signed build failed"; exit 1; }
+build "$work/signer.p12" || { cat build.log; echo "FAIL: the signed build failed"; exit 1; }
 
 if ! grep -qx -- -readpass arguments; then
   fail "osslsigncode was not run with -readpass"
@@ -73,14 +76,22 @@ else
   pass "one byte changed: verification fails"
 fi
 
+cp password good_password
 echo wrong >password
-rm -f "$exe"
 if cmake --build build --target launcher >/dev/null 2>&1; then
-  fail "the build succeeded with a wrong password"
+  fail "a wrong password in the password file does not fail the build"
 elif [ -e "$exe" ]; then
   fail "a failed signing left launcher.exe behind"
 else
   pass "a failed signing fails the build and leaves no launcher.exe"
+fi
+
+cp good_password password
+if cmake --build build --target launcher >/dev/null 2>&1 && build "" &&
+  objdump -p "$exe" | grep 'Entry 4 00000000 00000000 Security Directory' >/dev/null; then
+  pass "signing turned off: an unsigned launcher.exe"
+else
+  fail "signing turned off: no unsigned launcher.exe"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
