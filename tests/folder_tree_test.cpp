@@ -141,13 +141,90 @@ TEST_F(FolderTreeTest, CostIsOneCallPerEntryAndTwoPerFolder) {
   const std::size_t files = 7;
   const std::size_t entries = files + (folders - 1) + 2 * folders;  // with dots
   EXPECT_EQ(Count(Op::GetFileAttributesA), 1u);  // the top, once
+  EXPECT_EQ(Count(Op::GetCPInfo), 1u);           // the code page, once
   EXPECT_EQ(Count(Op::FindFirstFileA), folders);
   EXPECT_EQ(Count(Op::FindFirstFileA) + Count(Op::FindNextFileA),
             entries + folders);  // each advance, and each final failed fetch
   EXPECT_EQ(Count(Op::FindClose), folders);
   EXPECT_EQ(Count(Op::DeleteFileA), files);
   EXPECT_EQ(Count(Op::RemoveDirectoryA), folders);
-  EXPECT_EQ(platform_.calls().size(), 1 + 3 * folders + entries + files);
+  EXPECT_EQ(platform_.calls().size(), 2 + 3 * folders + entries + files);
+}
+
+TEST_F(FolderTreeTest, UsableEntryNames) {
+  LeadBytes lead;
+  lead.set(0x81);  // "\x81\x5c" and "\x81\x7c" are characters, as in Shift-JIS
+  const struct {
+    const char* name;
+    bool usable;
+  } cases[] = {
+      {"a.txt", true},
+      {"README", true},
+      {"...x", true},
+      {"-~!@#$%^&()", true},
+      {" lead", true},
+      {"NUL", true},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"...", false},
+      {"a.", false},
+      {"a ", false},
+      {"a\\b", false},
+      {"a/b", false},
+      {"C:x", false},
+      {"a:stream", false},
+      {"*", false},
+      {"a?", false},
+      {"\"q\"", false},
+      {"<a>", false},
+      {"a|b", false},
+      {"a\tb", false},
+      {"\x7f", true},
+      {"\x81\x5c", true},
+      {"\x81\x7c.txt", true},
+      {"\x82\x5c", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsUsableEntryName(c.name, lead), c.usable)
+        << "[" << c.name << "]";
+  }
+  EXPECT_FALSE(IsUsableEntryName("\x81\x5c", LeadBytes()));
+}
+
+// Names the code page renders by best fit into separators and dots, or
+// into "?": only an exact short name lets such an entry go; nothing outside
+// the tree is touched either way.
+TEST_F(FolderTreeTest, EntriesWithoutAnExactNameStay) {
+  const std::string fullwidth_up = "\xef\xbc\x8e\xef\xbc\x8e\xef\xbc\xbc";
+  const std::string escape = "C:\\T\\" + fullwidth_up + "escape.txt";
+  const std::string victim =
+      "C:\\T\\a\\" + fullwidth_up + fullwidth_up + "Victim";
+  ASSERT_EQ(SimulatedPlatform::AnsiRendering(escape), "C:\\T\\..\\escape.txt");
+  platform_.AddFile(escape, "x");
+  platform_.AddFile(victim + "\\data", "x");
+  platform_.AddFile("C:\\escape.txt", "outside");
+  platform_.AddFile("C:\\Victim\\data", "outside");
+  platform_.AddFile("C:\\T\\\xe4\xb8\xad.txt");  // "?.txt"
+  platform_.SetShortName("C:\\T\\\xe4\xb8\xad.txt", "__~1.TXT");
+  platform_.AddFile("C:\\T\\b\\\xce\xa9\\f");  // a folder named "O"
+  platform_.SetShortName("C:\\T\\b\\\xce\xa9", "_~1");
+  platform_.AddFile("C:\\T\\b\\a\x81\x7c");  // a double-byte name
+  platform_.lead_bytes.set(0x81);
+  SimulatedPlatform::Tree before = platform_.tree();
+
+  EXPECT_FALSE(DeleteFolderTree(platform_, "C:\\T"));
+  std::vector<std::string> left;
+  for (const auto& entry : platform_.tree()) {
+    if (entry.first.rfind("C:\\T", 0) == 0) left.push_back(entry.first);
+  }
+  EXPECT_EQ(left, (std::vector<std::string>{"C:\\T", escape, "C:\\T\\a", victim,
+                                            victim + "\\data"}));
+  for (const auto& entry : before) {
+    if (entry.first.rfind("C:\\T", 0) == 0) continue;
+    ASSERT_TRUE(platform_.Exists(entry.first)) << entry.first;
+    EXPECT_EQ(*platform_.Find(entry.first), entry.second);
+  }
 }
 
 // Random trees with read-only files, links to folders outside and names too

@@ -53,7 +53,8 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   platform_.command_line = "launcher x";
   EXPECT_EQ(LauncherMain(platform_), 0);
   EXPECT_EQ(Trace(), (std::vector<std::string>{
-                         "CopyFileA ", "CreateProcessA " + kM + "\\setup.exe",
+                         "CopyFileA ", "SetFileAttributesA ",
+                         "CreateProcessA " + kM + "\\setup.exe",
                          "WaitForSingleObject ", "CloseHandle ", "CloseHandle ",
                          "SetFileAttributesA ", "RemoveDirectoryA ",
                          "CreateProcessA " + kL + "\\data.exe", "exit "}));
@@ -111,7 +112,12 @@ TEST_F(PreviousInstallationTest, MissingUninstallerNeverRunsAShorterHead) {
   EXPECT_TRUE(platform_.processes().empty());
   std::vector<Op> ops = platform_.ops();
   EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::WaitForSingleObject), 0);
-  EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::SetFileAttributesA), 1);
+  EXPECT_EQ(std::count_if(platform_.calls().begin(), platform_.calls().end(),
+                          [](const auto& c) {
+                            return c.op == Op::SetFileAttributesA &&
+                                   c.first == kM;
+                          }),
+            1);
   EXPECT_FALSE(platform_.Exists(kM));
   EXPECT_TRUE(platform_.Exists("C:\\Program.exe"));
 }
