@@ -92,6 +92,25 @@ TEST_F(PreviousInstallationTest,
             "from the launcher folder");
 }
 
+// A kit on read-only media: the launcher's own copy must not keep M alive;
+// a response file that was already in M is not the launcher's to change.
+TEST_F(PreviousInstallationTest, ReadOnlyResponseFileOnlyStagedOneGoes) {
+  for (bool already_in_m : {false, true}) {
+    SimulatedPlatform p;
+    p.AddFile(kL + "\\uninstall.iss", "kit", kAttributeReadOnly);
+    if (already_in_m)
+      p.AddFile(kM + "\\uninstall.iss", "m", kAttributeReadOnly);
+    p.AddFile(kM + "\\setup.exe");
+    RemovePreviousInstallation(p, kM, kL);
+    EXPECT_EQ(p.Find(kL + "\\uninstall.iss")->attributes, kAttributeReadOnly);
+    ASSERT_EQ(p.Exists(kM), already_in_m);
+    if (already_in_m) {
+      EXPECT_EQ(p.Find(kM + "\\uninstall.iss")->attributes, kAttributeReadOnly);
+      EXPECT_EQ(p.Find(kM + "\\uninstall.iss")->content, "m");
+    }
+  }
+}
+
 TEST_F(PreviousInstallationTest, NoResponseFileBesideTheLauncher) {
   platform_.Remove(kL + "\\uninstall.iss");
   RemovePreviousInstallation(platform_, kM, kL);
