@@ -39,8 +39,8 @@ int Outcome(BOOL ok) {
 }
 
 std::string Utf8(const wchar_t* text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr,
-                                 nullptr);
+  int size =
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   std::string out(size > 0 ? size : 1, '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
   return out.c_str();
