@@ -196,7 +196,7 @@ TEST_F(LauncherTest, LauncherFolderOnlyByAnExactName) {
     p.module_file_name = folder + "\\launcher.exe";
     p.AddFile(p.module_file_name);
     p.command_line = "launcher x";
-    for (const std::string kit : {folder, std::string("C:\\Kit")}) {
+    for (const std::string& kit : {folder, std::string("C:\\Kit")}) {
       p.AddFile(kit + "\\data.exe");
       p.AddFile(kit + "\\uninstall.iss", kit);
     }
