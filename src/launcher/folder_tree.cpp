@@ -30,7 +30,8 @@ bool DeleteFolderContents(PlatformServices& platform, const std::string& path,
     if (find.IsDots()) continue;
     std::string name = UsableName(find, lead_bytes);
     if (name.empty()) continue;
-    std::string entry = path + kSeparator + name;
+    std::string entry = path + kSeparator;
+    entry += name;
     bool is_folder = find.MatchesMask(kAttributeDirectory);
     if (find.MatchesMask(kAttributeReparsePoint)) {
       // RemoveDirectoryA and DeleteFileA remove a link itself, never its

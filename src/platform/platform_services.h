@@ -16,11 +16,11 @@
 // become "." and "\", full-width letters plain ones, a character with no fit
 // "?". Such a rendering names another file, or a place outside the folder it
 // was listed in. So the members that give out names (GetModuleFileNameA and
-// the search) give a name only when the ANSI text turns back into exactly the
-// same Unicode name, which is what every ANSI call taking a path does first;
-// otherwise they fall back to the 8.3 short name when one exists and is exact,
-// and else give none. Paths the launcher passes in are composed from such
-// names and fixed ASCII text, so they name exactly what they were made from.
+// the search) give a name only when its ANSI text turns back into exactly the
+// same Unicode name, which is what every ANSI call taking a path does first.
+// The 8.3 short name, where the volume keeps one, is held to the same test.
+// Paths the launcher passes in are composed from such names and fixed ASCII
+// text, so they name exactly what they were made from.
 //
 // This header must not include <windows.h>: it defines macros such as
 // FindNextFile and CopyFile that would rename members between files.
