@@ -12,10 +12,9 @@ constexpr char kSeparator[] = "\\";
 // The name to compose the current entry's path from: its long name when
 // usable, else its short one; empty when neither is.
 std::string UsableName(const CFileFind& find, const LeadBytes& lead_bytes) {
-  for (const std::string& name : {find.GetFileName(), find.GetShortName()}) {
-    if (IsUsableEntryName(name, lead_bytes)) return name;
-  }
-  return std::string();
+  std::string name = find.GetFileName();
+  if (!IsUsableEntryName(name, lead_bytes)) name = find.GetShortName();
+  return IsUsableEntryName(name, lead_bytes) ? name : std::string();
 }
 
 // Empties and removes a folder already known not to be a link.
