@@ -17,15 +17,16 @@ void Require(bool condition, const char* what) {
   }
 }
 
-// A path of exactly `length` characters: "C:\" and then the input's bytes,
-// with no further separator so that its folder part is known.
+// A path of exactly `length` characters: "C:\" and then the input's bytes
+// as ASCII, which the code page carries exactly, with no further separator
+// so that its folder part is known.
 std::string MakePath(const unsigned char*& data, std::size_t& size,
                      std::size_t length) {
   std::string path = "C:\\";
   while (path.size() < length) {
     char c = 'x';
     if (size > 0) {
-      c = static_cast<char>(*data++);
+      c = static_cast<char>(*data++ & 0x7F);
       --size;
     }
     path += (c == '\\' || c == '\0' || c == '/') ? '_' : c;

@@ -43,9 +43,17 @@ TEST_F(FolderTreeTest, RemovesWhatThePlatformAllows) {
        {"a\\b\\locked.txt"},
        false,
        {"a\\b\\locked.txt", "a\\b", "a"}},
+      // "?.txt" in the code page, with no short name to use instead.
+      {"no exact name",
+       {"b\\\xe4\xb8\xad.txt"},
+       {},
+       false,
+       {"b\\\xe4\xb8\xad.txt", "b"}},
+      {"double-byte name", {"a\x81\x7c"}, {}, true, {}},
   };
   for (const Case& c : cases) {
     SimulatedPlatform p;
+    p.lead_bytes.set(0x81);  // "\x81\x7c" is one character
     const std::string top = "C:\\T";
     p.AddFolder(top);
     for (const std::string& f : c.files) p.AddFile(top + "\\" + f);
@@ -141,13 +149,35 @@ TEST_F(FolderTreeTest, CostIsOneCallPerEntryAndTwoPerFolder) {
   const std::size_t files = 7;
   const std::size_t entries = files + (folders - 1) + 2 * folders;  // with dots
   EXPECT_EQ(Count(Op::GetFileAttributesA), 1u);  // the top, once
+  EXPECT_EQ(Count(Op::GetCPInfo), 1u);           // the code page, once
   EXPECT_EQ(Count(Op::FindFirstFileA), folders);
   EXPECT_EQ(Count(Op::FindFirstFileA) + Count(Op::FindNextFileA),
             entries + folders);  // each advance, and each final failed fetch
   EXPECT_EQ(Count(Op::FindClose), folders);
   EXPECT_EQ(Count(Op::DeleteFileA), files);
   EXPECT_EQ(Count(Op::RemoveDirectoryA), folders);
-  EXPECT_EQ(platform_.calls().size(), 1 + 3 * folders + entries + files);
+  EXPECT_EQ(platform_.calls().size(), 2 + 3 * folders + entries + files);
+}
+
+TEST_F(FolderTreeTest, UsableEntryNames) {
+  LeadBytes lead;
+  lead.set(0x81);  // "\x81\x5c" is one character, as in Shift-JIS
+  const struct {
+    const char* name;
+    bool usable;
+  } cases[] = {
+      {"a.txt", true},    {"...x", true},      {" -~!@#$%^&()", true},
+      {"\x81\x5c", true}, {"\x82\x5c", false}, {"", false},
+      {"..", false},      {"...", false},      {"a.", false},
+      {"a ", false},      {"a\\b", false},     {"a/b", false},
+      {"a:b", false},     {"*", false},        {"a?", false},
+      {"\"<>|", false},   {"a\tb", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsUsableEntryName(c.name, lead), c.usable)
+        << "[" << c.name << "]";
+  }
+  EXPECT_FALSE(IsUsableEntryName("\x81\x5c", LeadBytes()));
 }
 
 // Random trees with read-only files, links to folders outside and names too

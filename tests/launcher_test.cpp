@@ -177,6 +177,40 @@ TEST_F(LauncherTest, FolderWithASpaceNeverRunsAShorterHead) {
             "C:\\My Setup\\data.exe -s -f1\"C:\\My Setup\\setup.iss\"");
 }
 
+// A launcher in C:\Ｋｉｔ would read its folder as C:\Kit by best fit. It
+// uses the folder's exact short path when there is one, and otherwise does
+// nothing at all.
+TEST_F(LauncherTest, LauncherFolderOnlyByAnExactName) {
+  const std::string kit = "C:\\\xef\xbc\xab\xef\xbd\x89\xef\xbd\x94";
+  for (const std::string short_name : {"KIT~1", ""}) {
+    SimulatedPlatform p;
+    p.module_file_name = kit + "\\launcher.exe";
+    p.command_line = "launcher x";
+    for (const std::string& folder : {kit, std::string("C:\\Kit")}) {
+      p.AddFile(folder + "\\launcher.exe");
+      p.AddFile(folder + "\\data.exe");
+      p.AddFile(folder + "\\uninstall.iss");
+    }
+    p.SetShortName(kit, short_name);
+    p.AddFile(kM32 + "\\setup.exe");
+    SimulatedPlatform::Tree before = p.tree();
+    EXPECT_EQ(LauncherMain(p), 0);
+    for (const auto& call : p.calls()) {
+      EXPECT_EQ(call.first.find("C:\\Kit"), std::string::npos) << call.first;
+    }
+    if (short_name.empty()) {
+      EXPECT_EQ(p.tree(), before);
+      EXPECT_TRUE(p.processes().empty());
+      continue;
+    }
+    ASSERT_EQ(p.processes().size(), 2u);
+    EXPECT_EQ(p.processes()[1].image, kit + "\\data.exe");
+    EXPECT_EQ(p.processes()[1].command_line,
+              "C:\\KIT~1\\data.exe -s -f1\"C:\\KIT~1\\setup.iss\"");
+    EXPECT_FALSE(p.Exists(kM32));
+  }
+}
+
 TEST_F(LauncherTest, UnknownLauncherFolderStartsAndRemovesNothing) {
   SimulatedPlatform p;
   // Cut short inside its folder name, the module name would seem to lie in

@@ -53,7 +53,8 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   platform_.command_line = "launcher x";
   EXPECT_EQ(LauncherMain(platform_), 0);
   EXPECT_EQ(Trace(), (std::vector<std::string>{
-                         "CopyFileA ", "CreateProcessA " + kM + "\\setup.exe",
+                         "CopyFileA ", "SetFileAttributesA ",
+                         "CreateProcessA " + kM + "\\setup.exe",
                          "WaitForSingleObject ", "CloseHandle ", "CloseHandle ",
                          "SetFileAttributesA ", "RemoveDirectoryA ",
                          "CreateProcessA " + kL + "\\data.exe", "exit "}));
@@ -91,6 +92,25 @@ TEST_F(PreviousInstallationTest,
             "from the launcher folder");
 }
 
+// A kit on read-only media: the launcher's own copy must not keep M alive;
+// a response file that was already in M is not the launcher's to change.
+TEST_F(PreviousInstallationTest, ReadOnlyResponseFileOnlyStagedOneGoes) {
+  for (bool already_in_m : {false, true}) {
+    SimulatedPlatform p;
+    p.AddFile(kL + "\\uninstall.iss", "kit", kAttributeReadOnly);
+    if (already_in_m)
+      p.AddFile(kM + "\\uninstall.iss", "m", kAttributeReadOnly);
+    p.AddFile(kM + "\\setup.exe");
+    RemovePreviousInstallation(p, kM, kL);
+    EXPECT_EQ(p.Find(kL + "\\uninstall.iss")->attributes, kAttributeReadOnly);
+    ASSERT_EQ(p.Exists(kM), already_in_m);
+    if (already_in_m) {
+      EXPECT_EQ(p.Find(kM + "\\uninstall.iss")->attributes, kAttributeReadOnly);
+      EXPECT_EQ(p.Find(kM + "\\uninstall.iss")->content, "m");
+    }
+  }
+}
+
 TEST_F(PreviousInstallationTest, NoResponseFileBesideTheLauncher) {
   platform_.Remove(kL + "\\uninstall.iss");
   RemovePreviousInstallation(platform_, kM, kL);
@@ -111,7 +131,12 @@ TEST_F(PreviousInstallationTest, MissingUninstallerNeverRunsAShorterHead) {
   EXPECT_TRUE(platform_.processes().empty());
   std::vector<Op> ops = platform_.ops();
   EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::WaitForSingleObject), 0);
-  EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::SetFileAttributesA), 1);
+  EXPECT_EQ(std::count_if(platform_.calls().begin(), platform_.calls().end(),
+                          [](const auto& c) {
+                            return c.op == Op::SetFileAttributesA &&
+                                   c.first == kM;
+                          }),
+            1);
   EXPECT_FALSE(platform_.Exists(kM));
   EXPECT_TRUE(platform_.Exists("C:\\Program.exe"));
 }

@@ -1,5 +1,7 @@
 #include "launcher/folder_tree.h"
 
+#include <cstring>
+
 #include "platform/file_find.h"
 
 namespace {
@@ -7,8 +9,17 @@ namespace {
 constexpr char kAllEntries[] = "\\*.*";
 constexpr char kSeparator[] = "\\";
 
+// The name to compose the current entry's path from: its long name when
+// usable, else its short one; empty when neither is.
+std::string UsableName(const CFileFind& find, const LeadBytes& lead_bytes) {
+  std::string name = find.GetFileName();
+  if (!IsUsableEntryName(name, lead_bytes)) name = find.GetShortName();
+  return IsUsableEntryName(name, lead_bytes) ? name : std::string();
+}
+
 // Empties and removes a folder already known not to be a link.
-bool DeleteFolderContents(PlatformServices& platform, const std::string& path) {
+bool DeleteFolderContents(PlatformServices& platform, const std::string& path,
+                          const LeadBytes& lead_bytes) {
   CFileFind find(platform);
   bool more = find.FindFile((path + kAllEntries).c_str());
   while (more) {
@@ -16,7 +27,10 @@ bool DeleteFolderContents(PlatformServices& platform, const std::string& path) {
     // handled: it is the last one.
     more = find.FindNextFile();
     if (find.IsDots()) continue;
-    std::string entry = path + kSeparator + find.GetFileName();
+    std::string name = UsableName(find, lead_bytes);
+    if (name.empty()) continue;
+    std::string entry = path + kSeparator;
+    entry += name;
     bool is_folder = find.MatchesMask(kAttributeDirectory);
     if (find.MatchesMask(kAttributeReparsePoint)) {
       // RemoveDirectoryA and DeleteFileA remove a link itself, never its
@@ -27,7 +41,7 @@ bool DeleteFolderContents(PlatformServices& platform, const std::string& path) {
         platform.DeleteFileA(entry.c_str());
       }
     } else if (is_folder) {
-      DeleteFolderContents(platform, entry);
+      DeleteFolderContents(platform, entry, lead_bytes);
     } else {
       platform.DeleteFileA(entry.c_str());
     }
@@ -45,5 +59,20 @@ bool DeleteFolderTree(PlatformServices& platform, const std::string& path) {
       (attributes & kAttributeReparsePoint) != 0) {
     return platform.RemoveDirectoryA(path.c_str());
   }
-  return DeleteFolderContents(platform, path);
+  return DeleteFolderContents(platform, path, platform.GetCPInfo());
+}
+
+bool IsUsableEntryName(const std::string& name, const LeadBytes& lead_bytes) {
+  if (name.empty() || name == "." || name == "..") return false;
+  char last = name.back();
+  if (last == '.' || last == ' ') return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    auto byte = static_cast<unsigned char>(name[i]);
+    if (lead_bytes.test(byte)) {
+      ++i;
+    } else if (byte < 0x20 || std::strchr("\\/:*?\"<>|", byte) != nullptr) {
+      return false;
+    }
+  }
+  return true;
 }

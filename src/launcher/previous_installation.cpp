@@ -7,13 +7,17 @@
 namespace {
 
 // Copies L\uninstall.iss into M, leaving a response file already there as
-// it is.
+// it is. A copy keeps the source's attributes, and one from read-only media
+// would be read-only and outlive the deletion of M; the launcher's own copy
+// is made deletable.
 void StageUninstallResponse(PlatformServices& platform, const std::string& M,
                             const std::string& L) {
   std::string source = StagedSource(L);
+  std::string destination = StagedDestination(M);
   CFileFind find(platform);
-  if (find.FindFile(source.c_str())) {
-    platform.CopyFileA(source.c_str(), StagedDestination(M).c_str(), true);
+  if (find.FindFile(source.c_str()) &&
+      platform.CopyFileA(source.c_str(), destination.c_str(), true)) {
+    platform.SetFileAttributesA(destination.c_str(), kAttributeNormal);
   }
   find.Close();
 }

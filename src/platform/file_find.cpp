@@ -44,3 +44,7 @@ bool CFileFind::MatchesMask(std::uint32_t mask) const {
 std::string CFileFind::GetFileName() const {
   return has_current_ ? current_.name : std::string();
 }
+
+std::string CFileFind::GetShortName() const {
+  return has_current_ ? current_.short_name : std::string();
+}

@@ -37,6 +37,8 @@ class CFileFind {
   bool IsDots() const;
   bool MatchesMask(std::uint32_t mask) const;
   std::string GetFileName() const;
+  // The current entry's 8.3 alias; empty when it has none.
+  std::string GetShortName() const;
 
  private:
   PlatformServices& platform_;

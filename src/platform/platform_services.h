@@ -11,6 +11,17 @@
 // the arguments the launcher always passes fixed inside the realisation; the
 // simulated realisation stands in wherever Windows is absent.
 //
+// Names the system gives out are exact. The ANSI calls render a Unicode name
+// in the ANSI code page by best fit: full-width dots and reverse solidus
+// become "." and "\", full-width letters plain ones, a character with no fit
+// "?". Such a rendering names another file, or a place outside the folder it
+// was listed in. So the members that give out names (GetModuleFileNameA and
+// the search) give a name only when its ANSI text turns back into exactly the
+// same Unicode name, which is what every ANSI call taking a path does first.
+// The 8.3 short name, where the volume keeps one, is held to the same test.
+// Paths the launcher passes in are composed from such names and fixed ASCII
+// text, so they name exactly what they were made from.
+//
 // This header must not include <windows.h>: it defines macros such as
 // FindNextFile and CopyFile that would rename members between files.
 
@@ -34,10 +45,13 @@ constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 constexpr std::uint32_t kWaitObject0 = 0;
 constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
 
-// One entry of a folder listing: its own name (no folder part) and its
-// attribute bits.
+// One entry of a folder listing: its own names (no folder part) and its
+// attribute bits. Each name is given only when the ANSI code page carries it
+// exactly (see PlatformServices), else it is empty; an entry may have no name
+// the launcher can use.
 struct FolderEntry {
-  std::string name;
+  std::string name;        // the long name
+  std::string short_name;  // the 8.3 alias, empty when there is none
   std::uint32_t attributes = 0;
 };
 
@@ -63,6 +77,9 @@ class PlatformServices {
   // name was cut short, 0 on failure.
   virtual std::uint32_t GetSystemDirectoryA(char* buffer,
                                             std::uint32_t size) = 0;
+  // The launcher's own file, named exactly: its full path when the code page
+  // carries it exactly, else its short (8.3) path when that is exact, else
+  // nothing (0).
   virtual std::uint32_t GetModuleFileNameA(char* buffer,
                                            std::uint32_t size) = 0;
   // The process's command line as the platform holds it.
@@ -86,6 +103,8 @@ class PlatformServices {
   // Search primitives under CFileFind. FindFirstFileA fills `entry` with the
   // first match and `search` with the handle to pass on; it returns false
   // (and opens nothing) when nothing matches or the search cannot start.
+  // Entries are listed whatever their names; a name the code page cannot
+  // carry exactly is left empty in the entry.
   virtual bool FindFirstFileA(const char* pattern, Handle* search,
                               FolderEntry* entry) = 0;
   virtual bool FindNextFileA(Handle search, FolderEntry* entry) = 0;

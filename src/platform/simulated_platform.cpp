@@ -102,6 +102,62 @@ std::uint32_t Reported(const SimulatedPlatform::Node& node) {
   return node.attributes == 0 ? kAttributeNormal : node.attributes;
 }
 
+// The length of the UTF-8 character starting at `at`, 0 when none does.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+  auto byte = static_cast<unsigned char>(text[at]);
+  std::size_t length = byte >= 0xF0 && byte <= 0xF4   ? 4
+                       : byte >= 0xE0 && byte <= 0xEF ? 3
+                       : byte >= 0xC2 && byte <= 0xDF ? 2
+                                                      : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+char BestFit(std::uint32_t code) {
+  if (code == 0xFF0E) return '.';
+  if (code == 0xFF3C) return '\\';
+  if (code >= 0xFF21 && code <= 0xFF3A) return static_cast<char>(code - 0xFEE0);
+  if (code >= 0xFF41 && code <= 0xFF5A) return static_cast<char>(code - 0xFEE0);
+  if (code == 0x03A9) return 'O';
+  return '?';
+}
+
+}  // namespace
+
+// Each character beyond ASCII by best fit; other bytes as they are.
+std::string SimulatedPlatform::AnsiRendering(const std::string& name) {
+  std::string ansi;
+  for (std::size_t at = 0; at < name.size();) {
+    std::size_t length = Utf8Length(name, at);
+    if (length == 0) {
+      ansi += name[at++];
+      continue;
+    }
+    auto lead = static_cast<unsigned char>(name[at]);
+    std::uint32_t code = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      code = (code << 6) | (static_cast<unsigned char>(name[at + i]) & 0x3F);
+    }
+    ansi += BestFit(code);
+    at += length;
+  }
+  return ansi;
+}
+
+namespace {
+
+// The name itself when the code page carries it exactly, else "".
+std::string Exact(const std::string& name) {
+  return SimulatedPlatform::AnsiRendering(name) == name ? name : std::string();
+}
+
+FolderEntry EntryOf(const SimulatedPlatform::Node& node) {
+  return FolderEntry{Exact(node.name), Exact(node.short_name), Reported(node)};
+}
+
 }  // namespace
 
 const char* SimulatedPlatform::Name(Op op) {
@@ -130,9 +186,9 @@ const char* SimulatedPlatform::Name(Op op) {
 }
 
 bool SimulatedPlatform::Node::operator==(const Node& other) const {
-  return name == other.name && attributes == other.attributes &&
-         content == other.content && target == other.target &&
-         in_use == other.in_use;
+  return name == other.name && short_name == other.short_name &&
+         attributes == other.attributes && content == other.content &&
+         target == other.target && in_use == other.in_use;
 }
 
 bool SimulatedPlatform::NoCaseLess::operator()(const std::string& a,
@@ -184,6 +240,11 @@ void SimulatedPlatform::AddLink(const std::string& path,
 
 void SimulatedPlatform::SetInUse(const std::string& path) {
   tree_[KeyOf(path)].in_use = true;
+}
+
+void SimulatedPlatform::SetShortName(const std::string& path,
+                                     const std::string& short_name) {
+  tree_[KeyOf(path)].short_name = short_name;
 }
 
 void SimulatedPlatform::Remove(const std::string& path) {
@@ -260,8 +321,16 @@ std::string SimulatedPlatform::ResolveParts(
   if (parts.empty()) return "";
   std::string key = parts[0];
   for (std::size_t i = 1; i < parts.size(); ++i) {
+    std::string folder = key;
     key += "\\" + parts[i];
     auto it = tree_.find(key);
+    if (it == tree_.end()) {
+      std::string alias = ChildByShortName(folder, parts[i]);
+      if (!alias.empty()) {
+        key = alias;
+        it = tree_.find(key);
+      }
+    }
     bool follow = i + 1 < parts.size() || follow_last;
     if (it != tree_.end() && !it->second.target.empty() && follow &&
         depth < 8) {
@@ -269,6 +338,32 @@ std::string SimulatedPlatform::ResolveParts(
     }
   }
   return key;
+}
+
+std::string SimulatedPlatform::ChildByShortName(
+    const std::string& folder, const std::string& short_name) const {
+  for (const std::string& key : Children(folder)) {
+    const std::string& alias = tree_.at(key).short_name;
+    if (!alias.empty() && NoCaseEqual(alias, short_name)) return key;
+  }
+  return "";
+}
+
+// The path with each part that has a short name replaced by it; "" when a
+// part is missing.
+std::string SimulatedPlatform::ShortPath(const std::string& path) const {
+  std::vector<std::string> parts = SplitPath(path);
+  if (parts.empty()) return "";
+  std::string key = parts[0];
+  std::string result = parts[0];
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    key += "\\" + parts[i];
+    auto it = tree_.find(key);
+    if (it == tree_.end()) return "";
+    const std::string& alias = it->second.short_name;
+    result += "\\" + (alias.empty() ? parts[i] : alias);
+  }
+  return result;
 }
 
 bool SimulatedPlatform::IsFolder(const std::string& key) const {
@@ -310,14 +405,17 @@ std::uint32_t SimulatedPlatform::GetSystemDirectoryA(char* buffer,
 std::uint32_t SimulatedPlatform::GetModuleFileNameA(char* buffer,
                                                     std::uint32_t size) {
   if (Record(Op::GetModuleFileNameA, "") || size == 0) return 0;
-  std::uint32_t length = static_cast<std::uint32_t>(module_file_name.size());
+  std::string name = Exact(module_file_name);
+  if (name.empty()) name = Exact(ShortPath(module_file_name));
+  if (name.empty()) return 0;
+  std::uint32_t length = static_cast<std::uint32_t>(name.size());
   if (length + 1 > size) {
     // Cut short and terminated; the return value says so by being `size`.
-    std::memcpy(buffer, module_file_name.c_str(), size - 1);
+    std::memcpy(buffer, name.c_str(), size - 1);
     buffer[size - 1] = '\0';
     return size;
   }
-  std::memcpy(buffer, module_file_name.c_str(), length + 1);
+  std::memcpy(buffer, name.c_str(), length + 1);
   return length;
 }
 
@@ -396,6 +494,7 @@ bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
   }
   Node copy = source->second;
   copy.name = LastPart(key);
+  copy.short_name.clear();
   copy.attributes |= kAttributeArchive;
   copy.in_use = false;
   tree_[key] = copy;
@@ -447,26 +546,28 @@ bool SimulatedPlatform::FindFirstFileA(const char* pattern, Handle* search,
     return false;
   }
   Search found;
-  auto add = [&found](const std::string& name, std::uint32_t attributes,
-                      const std::string& key) {
-    found.pending.push_back(FolderEntry{name, attributes});
+  auto add = [&found](const FolderEntry& entry, const std::string& key) {
+    found.pending.push_back(entry);
     found.keys.push_back(key);
   };
   if (!HasWildcard(mask)) {
     std::string key = Resolve(text, false);
     auto it = tree_.find(key);
-    if (it != tree_.end()) add(it->second.name, Reported(it->second), key);
+    if (it != tree_.end()) add(EntryOf(it->second), key);
   } else {
     if (folder_key.find('\\') != std::string::npos) {
       for (const char* dots : {".", ".."}) {
-        if (WildcardMatch(mask.c_str(), dots))
-          add(dots, kAttributeDirectory, "");
+        if (WildcardMatch(mask.c_str(), dots)) {
+          add(FolderEntry{dots, "", kAttributeDirectory}, "");
+        }
       }
     }
     for (const std::string& key : Children(folder_key)) {
       const Node& node = tree_.at(key);
-      if (WildcardMatch(mask.c_str(), node.name.c_str())) {
-        add(node.name, Reported(node), key);
+      if (WildcardMatch(mask.c_str(), node.name.c_str()) ||
+          (!node.short_name.empty() &&
+           WildcardMatch(mask.c_str(), node.short_name.c_str()))) {
+        add(EntryOf(node), key);
       }
     }
   }
@@ -493,7 +594,7 @@ bool SimulatedPlatform::FindNextFileA(Handle search, FolderEntry* entry) {
     }
     auto node = tree_.find(key);
     if (node != tree_.end()) {
-      *entry = FolderEntry{node->second.name, Reported(node->second)};
+      *entry = EntryOf(node->second);
       return true;
     }
   }

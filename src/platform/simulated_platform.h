@@ -27,6 +27,14 @@
 //     RemoveDirectoryA (folder links) removes without touching the target;
 //   - named mutexes exist while any process holds a handle to one; their
 //     names are case-sensitive; a mutex another user made refuses access;
+//   - names are Unicode, held as UTF-8 (a byte that starts no UTF-8
+//     character stands for itself, an ANSI byte); the ANSI code page carries
+//     ASCII exactly and renders the rest by best fit: full-width "." "\" and
+//     letters as plain ones, "Ω" as "O", anything else as "?";
+//   - a name given out (module file name, search entries) is exact or none:
+//     the long name when its rendering is the name itself, else the short
+//     (8.3) name a node may have been given, else nothing; a short name is
+//     accepted for its part of a path, and "*.*"-like masks match either;
 //   - CreateProcessA with no application name resolves the program from the
 //     head of the command line: a quoted head, else each head up to a space,
 //     shortest first, with ".exe" added when it has no extension; a bare name
@@ -57,6 +65,8 @@ class SimulatedPlatform : public PlatformServices {
     exit,
   };
   static const char* Name(Op op);
+  // What the ANSI calls make of a name held in the tree (best fit).
+  static std::string AnsiRendering(const std::string& name);
 
   // One recorded call: the operation and its path or text arguments.
   struct Call {
@@ -69,7 +79,8 @@ class SimulatedPlatform : public PlatformServices {
     std::string name;  // the last part of the path, as created
     std::uint32_t attributes = 0;
     std::string content;
-    std::string target;  // for links: the path linked to
+    std::string short_name;  // the 8.3 alias, "" when it has none
+    std::string target;      // for links: the path linked to
     bool in_use = false;
     bool operator==(const Node& other) const;
   };
@@ -95,6 +106,7 @@ class SimulatedPlatform : public PlatformServices {
                std::uint32_t attributes = 0);
   void AddLink(const std::string& path, const std::string& target, bool folder);
   void SetInUse(const std::string& path);
+  void SetShortName(const std::string& path, const std::string& short_name);
   void Remove(const std::string& path);  // the node and all below it
   // A named mutex that another process holds open; `access_denied` when its
   // security refuses this process (as one made by another user).
@@ -174,6 +186,9 @@ class SimulatedPlatform : public PlatformServices {
   std::string Resolve(const std::string& path, bool follow_last) const;
   std::string ResolveParts(const std::vector<std::string>& parts,
                            bool follow_last, int depth) const;
+  std::string ChildByShortName(const std::string& folder,
+                               const std::string& short_name) const;
+  std::string ShortPath(const std::string& path) const;
   bool IsFolder(const std::string& key) const;
   bool HasChildren(const std::string& key) const;
   std::vector<std::string> Children(const std::string& key) const;

@@ -1,5 +1,6 @@
-// The realisation of PlatformServices over the Win32 ANSI API. This is the
-// only file that includes <windows.h>.
+// The realisation of PlatformServices over the Win32 ANSI API, with the wide
+// calls where a name given out must be exact. This is the only file that
+// includes <windows.h>.
 #include <windows.h>
 // shlwapi.h needs the types of windows.h first.
 #include <shlwapi.h>
@@ -17,8 +18,34 @@ HANDLE FromHandle(Handle handle) {
   return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
 }
 
-void CopyEntry(const WIN32_FIND_DATAA& data, FolderEntry* entry) {
-  entry->name = data.cFileName;
+// Room for the ANSI form of a name of up to MAX_PATH UTF-16 units: two
+// bytes for each in a double-byte code page, up to three in UTF-8.
+constexpr int kAnsiCapacity = 3 * MAX_PATH;
+
+// Writes the ANSI form of `wide` into `ansi` (kAnsiCapacity bytes) and tells
+// whether it is exact: whether the ANSI calls, which turn a path back into
+// Unicode before anything else, get exactly `wide` again. A best-fit or
+// default character never survives that round trip. This test also holds
+// where the code page is UTF-8, which refuses the conversion flags that
+// report best fit.
+bool ToExactAnsi(const wchar_t* wide, char* ansi) {
+  if (::WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, kAnsiCapacity, nullptr,
+                            nullptr) == 0) {
+    return false;
+  }
+  wchar_t back[MAX_PATH];
+  return ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) != 0 &&
+         ::lstrcmpW(back, wide) == 0;
+}
+
+std::string ExactAnsiOrEmpty(const wchar_t* wide) {
+  char ansi[kAnsiCapacity];
+  return ToExactAnsi(wide, ansi) ? std::string(ansi) : std::string();
+}
+
+void CopyEntry(const WIN32_FIND_DATAW& data, FolderEntry* entry) {
+  entry->name = ExactAnsiOrEmpty(data.cFileName);
+  entry->short_name = ExactAnsiOrEmpty(data.cAlternateFileName);
   entry->attributes = data.dwFileAttributes;
 }
 
@@ -28,7 +55,31 @@ class WindowsPlatform : public PlatformServices {
     return ::GetSystemDirectoryA(buffer, size);
   }
   std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override {
-    return ::GetModuleFileNameA(nullptr, buffer, size);
+    wchar_t wide[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, wide, MAX_PATH);
+    if (length == 0 || size == 0) return 0;
+    bool cut = length >= MAX_PATH;
+    wide[MAX_PATH - 1] = L'\0';
+    char ansi[kAnsiCapacity];
+    if (!ToExactAnsi(wide, ansi)) {
+      // A name cut short has no short form to ask for.
+      wchar_t short_path[MAX_PATH];
+      DWORD short_length =
+          cut ? 0 : ::GetShortPathNameW(wide, short_path, MAX_PATH);
+      if (short_length == 0 || short_length >= MAX_PATH ||
+          !ToExactAnsi(short_path, ansi)) {
+        return 0;
+      }
+    }
+    // Like the ANSI call: a name that does not fit is cut short, terminated,
+    // and reported by returning `size`.
+    std::uint32_t ansi_length = ::lstrlenA(ansi);
+    if (cut || ansi_length >= size) {
+      ::lstrcpynA(buffer, ansi, static_cast<int>(size));
+      return size;
+    }
+    ::lstrcpyA(buffer, ansi);
+    return ansi_length;
   }
   std::string GetCommandLineA() override {
     const char* line = ::GetCommandLineA();
@@ -70,18 +121,24 @@ class WindowsPlatform : public PlatformServices {
   bool RemoveDirectoryA(const char* path) override {
     return ::RemoveDirectoryA(path) != FALSE;
   }
+  // The ANSI search calls give best-fit names; the wide ones give the names
+  // as they are, and the pattern converts as the ANSI call would convert it.
   bool FindFirstFileA(const char* pattern, Handle* search,
                       FolderEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    HANDLE handle = ::FindFirstFileA(pattern, &data);
+    wchar_t wide[MAX_PATH];
+    if (::MultiByteToWideChar(CP_ACP, 0, pattern, -1, wide, MAX_PATH) == 0) {
+      return false;
+    }
+    WIN32_FIND_DATAW data = {};
+    HANDLE handle = ::FindFirstFileW(wide, &data);
     if (handle == INVALID_HANDLE_VALUE) return false;
     *search = ToHandle(handle);
     CopyEntry(data, entry);
     return true;
   }
   bool FindNextFileA(Handle search, FolderEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    if (!::FindNextFileA(FromHandle(search), &data)) return false;
+    WIN32_FIND_DATAW data = {};
+    if (!::FindNextFileW(FromHandle(search), &data)) return false;
     CopyEntry(data, entry);
     return true;
   }

@@ -193,6 +193,9 @@ wine_suite_start() {
   trap cleanup EXIT
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml="
+  # Unix names as UTF-8 and the ANSI code page 1252, whatever the caller's
+  # locale: the suites write names the code page cannot carry.
+  export LC_ALL=C.UTF-8
   unset WINEARCH DISPLAY WAYLAND_DISPLAY
   echo "wine: $("$WINE64" --version 2>/dev/null), server $WINESERVER"
   echo "running the $CONFIG: $BUILD"

@@ -185,6 +185,65 @@ check_eq "the read-only file keeps its content" "locked content" \
   "$(cat "$(unix_of "$M\\locked.dat")" 2>/dev/null)"
 rm -rf "$(unix_of "$M")"
 
+# ---- Names the code page cannot carry exactly ----
+# In code page 1252 the ANSI calls render full-width "．" and "＼" as "." and
+# "\\", and "中" as "?". Three levels up from the maintenance folder is C:\.
+# An entry goes only through an exact short name; what stays is set from the
+# short names the system shows.
+section "names in the maintenance folder that best fit would turn into ..\\ or ?"
+UP='．．＼'
+prepare_kit
+plant_previous "$M"
+m=$(unix_of "$M")
+mkdir -p "$m/$UP$UP${UP}Victim/sub"
+printf 'inside' >"$m/$UP$UP${UP}Victim/sub/inner.txt"
+printf 'inside' >"$m/$UP$UP${UP}escape.txt"
+printf 'inside' >"$m/中文.txt"
+printf 'inside' >"$m/café.txt"
+put_file 'C:\Victim\data.txt' "outside"
+put_file 'C:\escape.txt' "outside"
+run_in "$DRIVE_C" 'C:\tools\fs_probe.exe' names "$M"
+names=$(grep -av '^\.' <<<"$RUN_OUTPUT")
+note "in M (long, short, ANSI rendering, exact?, short path):" "$names"
+check_eq "the ANSI rendering of the full-width names climbs out of M" \
+  "..\\..\\..\\Victim|..\\..\\..\\escape.txt" \
+  "$(awk -F'\t' '$4 == "inexact" && $3 ~ /^\.\./ { print $3 }' <<<"$names" | LC_ALL=C sort | paste -sd'|')"
+check_eq "café.txt is carried exactly" exact \
+  "$(awk -F'\t' '$1 == "café.txt" { print $4 }' <<<"$names")"
+# Entries with neither an exact name nor a short name stay, and with them M.
+expected_left=$(awk -F'\t' '$4 == "inexact" && $2 == "" { print $1 }' <<<"$names" |
+  while read -r name; do (cd "$m" && find "$name" -printf '%y %p\n'); done | LC_ALL=C sort)
+note "entries without a short name: ${expected_left:-none}"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+check_eq "C:\\Victim is intact" "outside" "$(cat "$(unix_of 'C:\Victim\data.txt')" 2>/dev/null)"
+check_eq "C:\\escape.txt is intact" "outside" "$(cat "$(unix_of 'C:\escape.txt')" 2>/dev/null)"
+if [ -z "$expected_left" ]; then
+  check_removed "$M"
+else
+  check_eq "only the entries without an exact name stay" "$expected_left" \
+    "$(tree_of "$m" 2>/dev/null)"
+fi
+rm -rf "$m" "$(unix_of 'C:\Victim')" "$(unix_of 'C:\escape.txt')"
+
+# ---- A kit on read-only media ----
+section "uninstall.iss read-only in the launcher folder (a kit on CD or a read-only share)"
+prepare_kit
+make_read_only "$KIT\\uninstall.iss"
+plant_previous "$M"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+check_eq "setup.exe finds the staged response file" "$(hex_text "$L_RESPONSE")" \
+  "$(record_field start "$M\\setup.exe" 7)"
+check_removed "$M"
+run_in "$DRIVE_C" 'C:\tools\fs_probe.exe' attributes "$KIT\\uninstall.iss"
+check "the launcher folder's uninstall.iss is still read-only" \
+  test $(( ${RUN_OUTPUT:-0} & 0x01 )) -eq 1
+
 # ---- data.exe missing ----
 section "data.exe missing beside the launcher"
 prepare_kit no-data

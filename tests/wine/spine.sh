@@ -117,6 +117,42 @@ for arguments in none one; do
 done
 rm -rf "$(unix_of 'C:\My Setup')" "$(unix_of 'C:\My.exe')"
 
+# ---- A launcher folder the code page cannot carry exactly ----
+# In code page 1252 the ANSI calls read C:\Ｋｉｔ as C:\Kit and C:\Setup中 as
+# C:\Setup?. The launcher then works through its folder's exact short path,
+# or, without one, does nothing at all; which of the two applies is set from
+# the short names the system shows. C:\Kit, with its own data.exe and
+# uninstall.iss, stands for a folder anyone may plant at the drive's root.
+M=$(maintenance_folder_for "$DEFAULT_BITS")
+for folder in 'C:\Ｋｉｔ' 'C:\Setup中'; do
+  section "launcher in $folder, a previous installation, C:\\Kit planted"
+  put_kit "$folder"
+  put_file "$folder\\uninstall.iss" "[the kit's own uninstall responses]"
+  rm -rf "$(unix_of "$M")"
+  put_stand_in "$M\\setup.exe"
+  run_in "$DRIVE_C" 'C:\tools\fs_probe.exe' names 'C:\'
+  short=$(NAME=${folder#C:\\} awk -F'\t' '$1 == ENVIRON["NAME"] { print $2 }' <<<"$RUN_OUTPUT")
+  note "short name of $folder: ${short:-none}"
+  reset_log
+  launch "$DRIVE_C/work" "$folder\\launcher.exe" x
+  check_launch_status
+  if [ -n "$short" ]; then
+    L="C:\\$short"
+    check_started "the uninstaller, then the kit's own data.exe" \
+      "$M\\setup.exe" "$folder\\data.exe"
+    check_eq "data.exe's command line names the kit by its short path" \
+      "$(silent_line "$L")" "$(record_field start "$folder\\data.exe" 5)"
+    check_eq "setup.exe finds the kit's own uninstall.iss" \
+      "$(hex_text "[the kit's own uninstall responses]")" \
+      "$(record_field start "$M\\setup.exe" 7)"
+    check "the maintenance folder is deleted" test ! -e "$(unix_of "$M")"
+  else
+    check_started "nothing starts"
+    check "the maintenance folder stays" test -e "$(unix_of "$M\\setup.exe")"
+  fi
+done
+rm -rf "$(unix_of 'C:\Ｋｉｔ')" "$(unix_of 'C:\Setup中')" "$(unix_of "$M")"
+
 # ---- data.exe missing ----
 section "data.exe missing beside the launcher, one in the current folder and one in C:\\windows"
 put_kit 'C:\Bare' none

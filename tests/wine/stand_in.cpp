@@ -5,9 +5,10 @@
 //
 //   * On start it appends one "start" record to the log named by the
 //     environment variable STANDIN_LOG (a Windows path): the time, its
-//     process id, its module file name, its command line exactly as
-//     GetCommandLineA gives it, its current folder, and the bytes of the
-//     uninstall.iss in its own folder as hexadecimal ("-" when there is none).
+//     process id, its module file name (exactly, as UTF-8), its command line
+//     exactly as GetCommandLineA gives it, its current folder, and the bytes
+//     of the uninstall.iss in its own folder as hexadecimal ("-" when there
+//     is none).
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
 //   * It appends an "end" record and exits with the code in
 //     "<own path>.exitcode" (0 without the file).
@@ -23,20 +24,29 @@
 
 namespace {
 
-std::string ModulePath() {
-  char buffer[MAX_PATH * 4] = {};
-  DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-  return std::string(buffer, length);
+// The module's own name through the wide call: the ANSI one would give a
+// best-fit rendering, which may name another program's place.
+std::wstring ModulePath() {
+  wchar_t buffer[MAX_PATH * 4] = {};
+  DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
+  return std::wstring(buffer, length);
 }
 
-std::string FolderOf(const std::string& path) {
-  std::string::size_type slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+std::string Utf8(const std::wstring& text) {
+  char buffer[MAX_PATH * 16] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer),
+                      nullptr, nullptr);
+  return buffer;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  std::wstring::size_type slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 // The whole content of `path`, or false when it cannot be read.
-bool ReadWhole(const std::string& path, std::string* content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+bool ReadWhole(const std::wstring& path, std::string* content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -51,7 +61,7 @@ bool ReadWhole(const std::string& path, std::string* content) {
 }
 
 // A small decimal number from the file `path`, or `fallback` without one.
-long NumberFrom(const std::string& path, long fallback) {
+long NumberFrom(const std::wstring& path, long fallback) {
   std::string text;
   if (!ReadWhole(path, &text)) return fallback;
   return std::strtol(text.c_str(), nullptr, 10);
@@ -108,23 +118,24 @@ int main() {
   DWORD log_length = GetEnvironmentVariableA("STANDIN_LOG", log, sizeof(log));
   if (log_length == 0 || log_length >= sizeof(log)) return 90;
 
-  std::string module = ModulePath();
+  std::wstring module = ModulePath();
   const char* command_line = GetCommandLineA();
   char current[MAX_PATH * 4] = {};
   GetCurrentDirectoryA(sizeof(current), current);
   std::string response;
   std::string response_field =
-      ReadWhole(FolderOf(module) + "\\uninstall.iss", &response) ? Hex(response)
-                                                                 : "-";
+      ReadWhole(FolderOf(module) + L"\\uninstall.iss", &response)
+          ? Hex(response)
+          : "-";
 
-  std::string start = Record("start", module) + "\t" +
+  std::string start = Record("start", Utf8(module)) + "\t" +
                       (command_line != nullptr ? command_line : "") + "\t" +
                       current + "\t" + response_field + "\n";
   if (!Append(log, start)) return 91;
 
-  long sleep_ms = NumberFrom(module + ".sleep", 0);
+  long sleep_ms = NumberFrom(module + L".sleep", 0);
   if (sleep_ms > 0) Sleep(static_cast<DWORD>(sleep_ms));
 
-  if (!Append(log, Record("end", module) + "\n")) return 92;
-  return static_cast<int>(NumberFrom(module + ".exitcode", 0));
+  if (!Append(log, Record("end", Utf8(module)) + "\n")) return 92;
+  return static_cast<int>(NumberFrom(module + L".exitcode", 0));
 }
