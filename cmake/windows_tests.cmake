@@ -22,10 +22,20 @@ foreach(program stand_in delete_tree fs_probe bench)
   target_link_options(${program} PRIVATE -static)
 endforeach()
 
+# The 32-bit build is the shipped one: it runs in a win64 prefix (64-bit
+# Windows) and in a win32 prefix (32-bit Windows), and its own build is
+# checked for reproducibility and signing. The 64-bit build runs in a win64
+# prefix only.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(launcher_pe_format "PE32+")
+  set(launcher_wine_build x64)
+  set(launcher_wine_prefixes win64)
+  set(launcher_build_checks)
 else()
   set(launcher_pe_format "PE32")
+  set(launcher_wine_build x86)
+  set(launcher_wine_prefixes win64 win32)
+  set(launcher_build_checks reproducible signing)
 endif()
 
 add_test(NAME pe_properties
@@ -33,17 +43,8 @@ add_test(NAME pe_properties
           "$<TARGET_FILE:launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
 set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
 
-# Every Wine suite on this tree's build in each prefix it can run in: the
-# 32-bit build in a win64 prefix (64-bit Windows) and in a win32 prefix
-# (32-bit Windows), the 64-bit build in a win64 prefix. A suite that needs
-# 32-bit Wine where it cannot run reports itself skipped (exit code 77).
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(launcher_wine_prefixes win64)
-  set(launcher_wine_build x64)
-else()
-  set(launcher_wine_prefixes win64 win32)
-  set(launcher_wine_build x86)
-endif()
+# Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
+# cannot run reports itself skipped (exit code 77).
 foreach(prefix ${launcher_wine_prefixes})
   foreach(suite spine deletion removal)
     set(name wine_${suite}_${launcher_wine_build}_${prefix})
@@ -57,13 +58,11 @@ foreach(prefix ${launcher_wine_prefixes})
   endforeach()
 endforeach()
 
-# The shipped tree's build itself: two builds in fresh copies of the sources
-# give the same bytes (label "reproducible"), and a build with the signing
-# options signs verifiably (label "signing").
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  foreach(check reproducible signing)
-    add_test(NAME ${check}_build
-      COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/${check}.sh" "${CMAKE_SOURCE_DIR}")
-    set_tests_properties(${check}_build PROPERTIES LABELS ${check} TIMEOUT 300)
-  endforeach()
-endif()
+# Two builds in fresh copies of the sources give the same bytes (label
+# "reproducible"); a build with the signing options signs verifiably (label
+# "signing").
+foreach(check ${launcher_build_checks})
+  add_test(NAME ${check}_build
+    COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/${check}.sh" "${CMAKE_SOURCE_DIR}")
+  set_tests_properties(${check}_build PROPERTIES LABELS ${check} TIMEOUT 300)
+endforeach()

@@ -47,8 +47,7 @@ fi
 prepare() {
   local build=$1 arch=$2
   boot_prefix "$WORK/prefix-$build-$arch" "$arch"
-  use_prefix "$WORK/prefix-$build-$arch" "$arch"
-  [ "$build" = windows-x86 ] && WINE_LOADER=$WINE32
+  use_prefix "$WORK/prefix-$build-$arch" "$(pe_bits "build/$build/launcher.exe")"
   bench_dir=$DRIVE_C/bench
   mkdir -p "$bench_dir/trees" "$bench_dir/kit"
   cp "build/$build/test_programs/bench.exe" "$bench_dir/"

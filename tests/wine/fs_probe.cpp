@@ -15,7 +15,6 @@
 //                              fit), "exact" or "inexact", and what
 //                              GetShortPathNameW makes of FOLDER\<long name>;
 //                              tab-separated, Unicode text as UTF-8
-//   fs_probe acp               the ANSI code page (GetACP)
 //
 // The last three print "ok" or "failed <GetLastError>". Exit code 0 when the
 // call succeeded, 1 when it failed, 2 on wrong usage.
@@ -84,7 +83,6 @@ int Names(const char* folder) {
 int Usage() {
   std::fprintf(stderr,
                "usage: fs_probe attributes|list|names|rmdir|delete PATH\n"
-               "       fs_probe acp\n"
                "       fs_probe setattr PATH HEX\n");
   return 2;
 }
@@ -92,10 +90,6 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "acp") == 0) {
-    std::printf("%u\n", GetACP());
-    return 0;
-  }
   if (argc < 3) return Usage();
   const char* command = argv[1];
   const char* path = argv[2];

@@ -62,33 +62,36 @@ find_wine() {
   if [ -z "$WINE64" ] || [ -z "$WINESERVER" ]; then
     die "64-bit Wine is not installed (wine64 and wineserver are needed)"
   fi
-  # The 32-bit loader, only needed for a 32-bit prefix; absent here is fine.
+  # The 32-bit loader, only needed for 32-bit programs; absent here is fine.
   WINE32=""
   for candidate in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine; do
     if [ -x "$candidate" ]; then WINE32=$candidate; break; fi
   done
 }
 
-# The loader for a prefix of the Wine architecture $1.
-loader_for() { if [ "$1" = win32 ]; then echo "${WINE32:-$WINE64}"; else echo "$WINE64"; fi; }
-
 # Creates and initialises the prefix $1 for the Wine architecture $2.
 boot_prefix() {
-  local prefix=$1 arch=$2
+  local prefix=$1 arch=$2 loader=$WINE64
+  [ "$arch" = win32 ] && loader=$WINE32
   mkdir -p "$prefix"
-  WINEPREFIX=$prefix WINEARCH=$arch "$(loader_for "$arch")" wineboot --init \
+  WINEPREFIX=$prefix WINEARCH=$arch "$loader" wineboot --init \
     >"$WORK/wineboot-$arch.log" 2>&1
   WINEPREFIX=$prefix "$WINESERVER" -w
   [ -d "$prefix/drive_c/windows/system32" ] ||
     die "wineboot did not create $prefix (see $WORK/wineboot-$arch.log)"
 }
 
-# use_prefix PREFIX ARCH
+# use_prefix PREFIX BITS: runs the programs of a BITS-bit build there, each
+# through the loader of its own width (the 64-bit loader would hand a 32-bit
+# program on to the 32-bit one).
 use_prefix() {
   export WINEPREFIX=$1
   DRIVE_C=$WINEPREFIX/drive_c
-  WINE_LOADER=$(loader_for "$2")
+  if [ "$2" -eq 32 ]; then WINE_LOADER=$WINE32; else WINE_LOADER=$WINE64; fi
 }
+
+# The width of a Windows executable: 32 or 64.
+pe_bits() { if file -b "$1" | grep -q '^PE32+'; then echo 64; else echo 32; fi; }
 
 cleanup() {
   local prefix
@@ -98,29 +101,32 @@ cleanup() {
   rm -rf "$WORK"
 }
 
-# Runs a Windows program in the foreground from the Unix folder $1 (which
-# Wine makes the program's current folder); sets RUN_STATUS to its exit code
-# and RUN_OUTPUT to what it printed. The output goes through a file: a pipe
-# would stay open, and the shell wait, as long as any process started from
-# the program (its children, a newly started wineserver) holds it.
+# wine_in OUTPUT UNIX_CWD PROGRAM [ARGUMENT...]: runs a Windows program from
+# the Unix folder UNIX_CWD (which Wine makes the program's current folder),
+# everything it prints to the file OUTPUT. A file, not a pipe: a pipe would
+# stay open, and the shell wait, as long as any process started from the
+# program (its children, a newly started wineserver) holds it.
+wine_in() {
+  local output=$1 folder=$2
+  shift 2
+  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$output" 2>&1
+}
+
+# run_in UNIX_CWD PROGRAM [ARGUMENT...]: runs it in the foreground; sets
+# RUN_STATUS to its exit code and RUN_OUTPUT to what it printed.
 run_in() {
-  local folder=$1
-  shift
-  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$WORK/run.out" 2>&1
+  wine_in "$WORK/run.out" "$@"
   RUN_STATUS=$?
   RUN_OUTPUT=$(tr -d '\r' <"$WORK/run.out")
 }
 
-# start_in UNIX_CWD PROGRAM [ARGUMENT...]: starts a Windows program as
-# run_in does, but in the background; background_status collects it.
+# start_in UNIX_CWD PROGRAM [ARGUMENT...]: starts it in the background;
+# background_status waits for it and sets BACKGROUND_STATUS and
+# BACKGROUND_OUTPUT.
 start_in() {
-  local folder=$1
-  shift
-  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$WORK/background.out" 2>&1 &
+  wine_in "$WORK/background.out" "$@" &
   BACKGROUND_PID=$!
 }
-# Waits for the program start_in started; sets BACKGROUND_STATUS to its exit
-# code and BACKGROUND_OUTPUT to what it printed.
 background_status() {
   wait "$BACKGROUND_PID"
   BACKGROUND_STATUS=$?
@@ -140,18 +146,15 @@ build_has_programs() {
   done
 }
 
-# Why 32-bit Windows programs cannot run here; nothing when they can. They
-# need the 32-bit loader and, on a kernel without 32-bit support, an enabled
-# binfmt_misc registration that hands i386 ELF programs to an emulator.
+# Why 32-bit Windows programs cannot run here; nothing when they can. The
+# 32-bit loader is itself an i386 program: it runs where the kernel runs
+# those, or hands them to an emulator through binfmt_misc.
 wine32_missing() {
-  [ -n "$WINE32" ] || { echo "the 32-bit Wine loader (wine32:i386) is not installed"; return; }
-  local entry
-  for entry in /proc/sys/fs/binfmt_misc/*; do
-    grep -qx enabled "$entry" 2>/dev/null &&
-      grep -qx "magic 7f454c4601010100000000000000000002000300" "$entry" && return
-  done
-  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+  if [ -z "$WINE32" ]; then
+    echo "the 32-bit Wine loader (wine32:i386) is not installed"
+  elif ! "$WINE32" --version >/dev/null 2>&1; then
     echo "i386 programs do not run on this kernel and binfmt_misc has no emulator for them"
+  fi
 }
 
 # Sets up the work folder, the prefix and the build; call first.
@@ -168,11 +171,8 @@ wine_suite_start() {
   PREFIX_ARCH=${LAUNCHER_WINE_PREFIX:-win64}
   build_has_programs "$BUILD" ||
     die "the build tree $BUILD lacks the launcher or the test programs; build it first"
-  if file -b "$BUILD/launcher.exe" | grep -q '^PE32+'; then
-    BUILD_BITS=64 BUILD_NAME=windows-x64
-  else
-    BUILD_BITS=32 BUILD_NAME=windows-x86
-  fi
+  BUILD_BITS=$(pe_bits "$BUILD/launcher.exe")
+  if [ "$BUILD_BITS" -eq 64 ]; then BUILD_NAME=windows-x64; else BUILD_NAME=windows-x86; fi
   case "$BUILD_BITS/$PREFIX_ARCH" in
     64/win64) WIDTHS="64 32" ;;
     32/win64) WIDTHS="64" ;;
@@ -201,10 +201,7 @@ wine_suite_start() {
   echo "running the $CONFIG: $BUILD"
   echo "work folder: $WORK"
   boot_prefix "$WORK/prefix" "$PREFIX_ARCH"
-  use_prefix "$WORK/prefix" "$PREFIX_ARCH"
-  # Each build's programs through the loader of their own width: the 64-bit
-  # loader would hand a 32-bit program to the 32-bit one.
-  [ "$BUILD_BITS" -eq 32 ] && WINE_LOADER=$WINE32
+  use_prefix "$WORK/prefix" "$BUILD_BITS"
   export STANDIN_LOG='C:\records.log'
   LOG=$DRIVE_C/records.log
   STAND_IN=$BUILD/test_programs/stand_in.exe
