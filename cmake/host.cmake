@@ -18,6 +18,11 @@ endif()
 add_library(simulated_platform STATIC src/platform/simulated_platform.cpp)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
+# Hashing throughput, measured by tools/bench.sh in a release tree of its own
+# (sanitizers would be in the figures here).
+add_executable(hash_bench tools/hash_bench.cpp)
+target_link_libraries(hash_bench PRIVATE launcher_logic)
+
 include(CTest)
 if(BUILD_TESTING)
   add_subdirectory(tests)

@@ -22,26 +22,49 @@ configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONL
 
 add_library(windows_platform STATIC src/platform/windows_platform.cpp)
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-target_link_libraries(windows_platform PUBLIC shlwapi)
-
-add_executable(launcher WIN32
-  src/launcher/main.cpp
-  src/launcher/windows_runtime.cpp
-  "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
-target_link_libraries(launcher PRIVATE launcher_logic windows_platform)
-set_target_properties(launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
+target_link_libraries(windows_platform PUBLIC shlwapi advapi32)
 
 # No exceptions anywhere in the program, and the runtime support that keeps
 # the library's throwing code out (see windows_runtime.cpp). Everything from
 # the toolchain is linked in statically, so the image imports only system
 # DLLs.
 set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
-foreach(target launcher_logic windows_platform launcher)
+foreach(target launcher_logic windows_platform)
   target_compile_options(${target} PRIVATE ${lean_flags})
 endforeach()
-target_link_options(launcher PRIVATE -static -s -Wl,--gc-sections)
+
+# launcher_program(TARGET PINS_DIR): the launcher program, pinned to the kit
+# whose kit_pins.h lies in PINS_DIR.
+function(launcher_program target pins_dir)
+  add_executable(${target} WIN32
+    src/launcher/main.cpp
+    src/launcher/windows_runtime.cpp
+    "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
+  target_include_directories(${target} PRIVATE "${pins_dir}")
+  target_link_libraries(${target} PRIVATE launcher_logic windows_platform)
+  target_compile_options(${target} PRIVATE ${lean_flags})
+  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
+endfunction()
+
+launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins")
+set_target_properties(launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
 
 include(cmake/signing.cmake)
+
+# The ready-to-ship kit, build/<preset>/kit: the launcher as setup.exe
+# (signed when signing is configured), copies of the pinned kit's files and
+# SHA256SUMS over them all.
+if(NOT LAUNCHER_KIT STREQUAL "")
+  add_custom_target(kit
+    COMMAND "${CMAKE_COMMAND}"
+            "-DLAUNCHER=$<TARGET_FILE:launcher>"
+            "-DKIT=${LAUNCHER_KIT}"
+            "-DOUTPUT=${CMAKE_BINARY_DIR}/kit"
+            -P "${CMAKE_SOURCE_DIR}/cmake/assemble_kit.cmake"
+    DEPENDS launcher
+    COMMENT "Assembling the kit in ${CMAKE_BINARY_DIR}/kit"
+    VERBATIM)
+endif()
 
 include(CTest)
 if(BUILD_TESTING)

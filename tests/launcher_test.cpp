@@ -38,31 +38,101 @@ class LauncherTest : public ::testing::Test {
   SimulatedPlatform platform_;
 };
 
-// The claim is the first call. Held by another launcher, or refused, it ends
-// the run there; failing for any other reason, it lets the whole job run.
+// The mutex inside the private namespace, and that namespace's boundary.
+const char kPrivateMutex[] =
+    "InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
+const char kBoundary[] = "InstallerLauncher";
+
+// The claim comes first. Held by another launcher, or refused, it ends the
+// run there; failing for any other reason, it lets the whole job run. An
+// elevated launcher claims in the private namespace, where no squatter of
+// the plain name reaches, and falls back to the plain name when any step of
+// the namespace fails, never calling a step after a failed one.
 TEST_F(LauncherTest, OneLauncherAtATime) {
-  enum class Claim { Free, HeldElsewhere, AccessDenied, Fails };
-  for (Claim claim :
-       {Claim::Free, Claim::HeldElsewhere, Claim::AccessDenied, Claim::Fails}) {
+  enum class Other { None, Holds, Denies };
+  struct Case {
+    const char* what;
+    bool elevated;
+    bool namespaces;  // the calls exist and work
+    Other plain;      // another process on the plain name
+    Other inside;     // another elevated launcher in the namespace
+    bool made;        // the namespace exists, made by another process
+    Op failing;       // Op::exit: none
+    bool runs;
+  };
+  const Case cases[] = {
+      {"free", false, true, Other::None, Other::None, false, Op::exit, true},
+      {"plain held", false, true, Other::Holds, Other::None, false, Op::exit,
+       false},
+      {"plain refused", false, true, Other::Denies, Other::None, false,
+       Op::exit, false},
+      {"plain fails", false, true, Other::None, Other::None, false,
+       Op::CreateMutexA, true},
+      {"elevated, free", true, true, Other::None, Other::None, false, Op::exit,
+       true},
+      {"elevated, plain squatted", true, true, Other::Holds, Other::None, false,
+       Op::exit, true},
+      {"elevated, plain squatted with a denying DACL", true, true,
+       Other::Denies, Other::None, false, Op::exit, true},
+      {"elevated, another elevated launcher", true, true, Other::None,
+       Other::Holds, false, Op::exit, false},
+      {"elevated, refused in the namespace", true, true, Other::None,
+       Other::Denies, false, Op::exit, false},
+      {"elevated, namespace left by another", true, true, Other::Holds,
+       Other::None, true, Op::exit, true},
+      {"elevated, no namespace calls (Wine, XP)", true, false, Other::Holds,
+       Other::None, false, Op::exit, false},
+      {"elevated, no namespace calls, free", true, false, Other::None,
+       Other::None, false, Op::exit, true},
+      {"elevated, SID refused", true, true, Other::Holds, Other::None, false,
+       Op::AddSIDToBoundaryDescriptor, false},
+      {"elevated, namespace refused", true, true, Other::Holds, Other::None,
+       false, Op::CreatePrivateNamespaceW, false},
+      {"elevated, existing namespace not opened", true, true, Other::Holds,
+       Other::Holds, false, Op::OpenPrivateNamespaceW, false},
+  };
+  for (const Case& c : cases) {
     SimulatedPlatform p;
     p.AddFile("D:\\Setup\\data.exe");
     p.AddFile(kM32 + "\\setup.exe");
-    if (claim == Claim::HeldElsewhere) p.AddMutex(kMutex);
-    if (claim == Claim::AccessDenied) p.AddMutex(kMutex, true);
-    if (claim == Claim::Fails) p.FailOn(Op::CreateMutexA);
-    bool runs = claim == Claim::Free || claim == Claim::Fails;
-    std::string context = "claim " + std::to_string(static_cast<int>(claim));
-    EXPECT_EQ(LauncherMain(p), 0) << context;
-    ASSERT_FALSE(p.calls().empty());
-    EXPECT_EQ(p.calls()[0].op, Op::CreateMutexA) << context;
-    EXPECT_EQ(p.calls()[0].first, kMutex) << context;
-    EXPECT_EQ(p.calls().size() > 1, runs) << context;
-    EXPECT_EQ(p.processes().size(), runs ? 2u : 0u) << context;
-    EXPECT_EQ(p.Exists(kM32), !runs) << context;
-    EXPECT_EQ(p.exited(), runs) << context;
-    // Never closed: held through the uninstaller's wait and data.exe's start.
-    if (claim == Claim::Free) {
-      EXPECT_TRUE(p.HoldsMutex(kMutex));
+    p.administrator = c.elevated;
+    p.private_namespaces = c.namespaces;
+    if (c.plain != Other::None) p.AddMutex(kMutex, c.plain == Other::Denies);
+    if (c.inside != Other::None) {
+      p.AddMutex(kPrivateMutex, c.inside == Other::Denies, kBoundary);
+    }
+    if (c.made) p.AddPrivateNamespace(kBoundary);
+    if (c.failing != Op::exit) p.FailOn(c.failing);
+    EXPECT_EQ(LauncherMain(p), 0) << c.what;
+    EXPECT_EQ(p.processes().size(), c.runs ? 2u : 0u) << c.what;
+    EXPECT_EQ(p.Exists(kM32), !c.runs) << c.what;
+    EXPECT_EQ(p.exited(), c.runs) << c.what;
+    // Nothing but the claim happens before it is decided.
+    std::vector<Op> ops = p.ops();
+    auto after = std::find_if(ops.begin(), ops.end(), [](Op op) {
+      return op == Op::GetSystemDirectoryA;
+    });
+    EXPECT_EQ(after != ops.end(), c.runs) << c.what;
+    auto count = [&ops](Op op) {
+      return std::count(ops.begin(), ops.end(), op);
+    };
+    // A step runs only after the one before it succeeded.
+    EXPECT_EQ(count(Op::CreateBoundaryDescriptorW), c.elevated ? 1 : 0)
+        << c.what;
+    if (!c.namespaces) {
+      EXPECT_EQ(count(Op::AddSIDToBoundaryDescriptor), 0) << c.what;
+    }
+    if (c.failing == Op::AddSIDToBoundaryDescriptor) {
+      EXPECT_EQ(count(Op::CreatePrivateNamespaceW), 0) << c.what;
+    }
+    // Never closed: held through the uninstaller's wait and data.exe's
+    // start. An elevated launcher also holds the plain name where it can,
+    // so that an unelevated one beside it waits.
+    if (c.runs && c.plain == Other::None && c.failing == Op::exit) {
+      EXPECT_TRUE(p.HoldsMutex(kMutex)) << c.what;
+    }
+    if (c.runs && c.elevated && c.namespaces && c.failing == Op::exit) {
+      EXPECT_TRUE(p.HoldsMutex(kPrivateMutex, kBoundary)) << c.what;
     }
   }
 }
@@ -187,7 +257,7 @@ TEST_F(LauncherTest, LauncherFolderOnlyByAnExactName) {
     p.module_file_name = kit + "\\launcher.exe";
     p.command_line = "launcher x";
     for (const std::string& folder : {kit, std::string("C:\\Kit")}) {
-      p.AddFile(folder + "\\launcher.exe");
+      p.AddFile(folder + "\\launcher.exe", "MZ launcher image");
       p.AddFile(folder + "\\data.exe");
       p.AddFile(folder + "\\uninstall.iss");
     }

@@ -7,19 +7,87 @@
 #             and their ratio;
 #   start-up  the launcher with nothing to remove, from its start until it has
 #             ended, against starting the same stand-in data.exe directly;
-#   size      of each build's launcher.exe.
+#   size      of each build's launcher.exe;
+# and, on the host alone, without Wine:
+#   hash      the launcher's SHA-256 (tools/hash_bench.cpp, from a release
+#             tree of its own, build/bench-host) against sha256sum on the same
+#             256 MiB of random bytes, both from a hot page cache; the digests
+#             must agree.
 #
-#   tools/bench.sh [delete|startup|size]...   (default: all three)
+#   tools/bench.sh [hash|delete|startup|size]...   (default: all four)
 #
-# Builds the windows-x86 and windows-x64 presets first. The timings are taken
-# inside one Windows program, so neither tree generation nor that program's
-# own start-up is in the figures.
+# Builds the windows-x86 and windows-x64 presets first unless hash is the only
+# part. The Wine timings are taken inside one Windows program, so neither tree
+# generation nor that program's own start-up is in the figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-ensure_packages "${TEST_PACKAGES[@]}"
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(delete startup size)
+[ ${#parts[@]} -eq 0 ] && parts=(hash delete startup size)
+status=0
+summary=""
+timed=()
+windows=0
+for part in "${parts[@]}"; do
+  case $part in
+    hash) ;;
+    delete|startup) timed+=("$part"); windows=1 ;;
+    size) windows=1 ;;
+    *) echo "unknown part: $part" >&2; exit 2 ;;
+  esac
+done
+
+finish() {
+  if [ -n "$summary" ]; then
+    echo "== side by side"
+    printf '%s' "$summary"
+  fi
+  exit $status
+}
+
+# elapsed START: the seconds since START, an $EPOCHREALTIME reading.
+elapsed() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'; }
+# rate SECONDS: the throughput over the hashed file, in MB/s.
+rate() { awk -v s="$1" -v n="$hash_bytes" 'BEGIN { printf "%.0f", n / s / 1e6 }'; }
+
+# hash_bench times itself from opening the file to the digest; sha256sum is
+# timed from outside, its few milliseconds of start-up included.
+bench_hash() {
+  echo "== hash: the launcher's SHA-256 against sha256sum"
+  ensure_packages cmake make g++ coreutils
+  cmake -S . -B build/bench-host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+  cmake --build build/bench-host --target hash_bench -j "$(nproc)" >/dev/null
+  hash_dir=$(mktemp -d "${TMPDIR:-/tmp}/launcher-hash.XXXXXX")
+  trap 'rm -rf "$hash_dir"' EXIT
+  hash_bytes=268435456
+  local file=$hash_dir/random start ours theirs ours_s theirs_s
+  head -c "$hash_bytes" /dev/urandom >"$file"
+  cat "$file" >/dev/null
+  read -r ours ours_s <<<"$(build/bench-host/hash_bench "$file")"
+  start=$EPOCHREALTIME
+  theirs=$(sha256sum "$file")
+  theirs_s=$(elapsed "$start")
+  theirs=${theirs%% *}
+  rm -rf "$hash_dir"
+  trap - EXIT
+  echo "hash_bench: $ours"
+  echo "sha256sum:  $theirs"
+  if [ "$ours" != "$theirs" ]; then
+    echo "the digests differ"
+    status=1
+  fi
+  local line
+  line=$(printf 'ratio hash_bench/sha256sum time: %s (hash_bench %s s, %s MB/s; sha256sum %s s, %s MB/s)' \
+    "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
+    "$ours_s" "$(rate "$ours_s")" "$theirs_s" "$(rate "$theirs_s")")
+  echo "$line"
+  summary+="host: $line"$'\n'
+}
+
+if [[ " ${parts[*]} " == *" hash "* ]]; then bench_hash; fi
+[ "$windows" -eq 1 ] || finish
+
+ensure_packages "${TEST_PACKAGES[@]}"
 for preset in windows-x86 windows-x64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)" >/dev/null
@@ -67,16 +135,6 @@ bench() {
 }
 
 echo "wine: $("$WINE64" --version)"
-status=0
-summary=""
-timed=()
-for part in "${parts[@]}"; do
-  case $part in
-    delete|startup) timed+=("$part") ;;
-    size) ;;
-    *) echo "unknown part: $part" >&2; exit 2 ;;
-  esac
-done
 for setting in "${settings[@]}"; do
   [ ${#timed[@]} -gt 0 ] || break
   read -r build arch <<<"$setting"
@@ -99,8 +157,4 @@ if [[ " ${parts[*]} " == *" size "* ]]; then
       "$(stat -c %s "build/$build/launcher.exe")"
   done
 fi
-if [ -n "$summary" ]; then
-  echo "== side by side"
-  printf '%s' "$summary"
-fi
-exit $status
+finish

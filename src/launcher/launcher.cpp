@@ -5,20 +5,74 @@
 #include "launcher/argument_count.h"
 #include "launcher/previous_installation.h"
 
-int LauncherMain(PlatformServices& platform) {
+namespace {
+
+enum class Claim { Held, Taken, Unavailable };
+
+// Creates the launchers' private namespace, or opens it when it exists.
+bool OpenLauncherNamespace(PlatformServices& platform, Handle boundary) {
+  Handle ns = 0;
+  switch (platform.CreatePrivateNamespaceW(boundary, LauncherNamespaceAlias(),
+                                           &ns)) {
+    case NamespaceResult::Created:
+      return true;
+    case NamespaceResult::AlreadyExists:
+      return platform.OpenPrivateNamespaceW(boundary, LauncherNamespaceAlias(),
+                                            &ns);
+    case NamespaceResult::Failed:
+      break;
+  }
+  return false;
+}
+
+// The claim inside the private namespace. Each step runs only when the one
+// before it succeeded (under Wine a later step can end the process), and
+// any failure leaves the choice to the plain mutex. The namespace handle is
+// never closed: the namespace, and the mutex name in it, must outlive no
+// launcher that still holds its claim.
+Claim ClaimPrivateMutex(PlatformServices& platform) {
+  Handle boundary = 0;
+  if (!platform.CreateBoundaryDescriptorW(LauncherBoundaryName(), &boundary)) {
+    return Claim::Unavailable;
+  }
+  bool opened = platform.AddSIDToBoundaryDescriptor(&boundary) &&
+                OpenLauncherNamespace(platform, boundary);
+  platform.DeleteBoundaryDescriptor(boundary);
+  if (!opened) return Claim::Unavailable;
+  Handle mutex = 0;
+  switch (platform.CreateMutexA(PrivateLauncherMutexName(), &mutex)) {
+    case MutexResult::Created:
+      return Claim::Held;
+    case MutexResult::AlreadyExists:
+    case MutexResult::AccessDenied:
+      return Claim::Taken;
+    case MutexResult::Failed:
+      break;
+  }
+  return Claim::Unavailable;
+}
+
+}  // namespace
+
+int LauncherMain(PlatformServices& platform, const KitPins& pins) {
   if (!ClaimLauncherMutex(platform)) return 0;
   // The width is probed before the arguments are looked at.
   bool is32Bit = Is32BitWindows(platform);
   LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
-  RunLauncher(platform, is32Bit, mode);
+  RunLauncher(platform, is32Bit, mode, pins);
   return 0;
 }
 
 bool ClaimLauncherMutex(PlatformServices& platform) {
+  Claim claim = platform.CheckTokenMembership() ? ClaimPrivateMutex(platform)
+                                                : Claim::Unavailable;
   Handle mutex = 0;
-  MutexResult result = platform.CreateMutexA(LauncherMutexName(), &mutex);
-  return result != MutexResult::AlreadyExists &&
-         result != MutexResult::AccessDenied;
+  MutexResult plain = claim == Claim::Taken
+                          ? MutexResult::Failed
+                          : platform.CreateMutexA(LauncherMutexName(), &mutex);
+  if (claim != Claim::Unavailable) return claim == Claim::Held;
+  return plain != MutexResult::AlreadyExists &&
+         plain != MutexResult::AccessDenied;
 }
 
 bool Is32BitWindows(PlatformServices& platform) {
@@ -30,23 +84,35 @@ LaunchMode ModeForArgumentCount(int argc) {
   return argc == 2 ? LaunchMode::Silent : LaunchMode::Interactive;
 }
 
-void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode) {
-  std::optional<std::string> L = LauncherFolder(platform);
+void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
+                 const KitPins& pins) {
+  std::string module;
+  std::optional<std::string> L = LauncherFolder(platform, &module);
   if (!L) return;
   std::string M = MaintenanceFolder(SystemDriveRoot(platform), is32Bit);
+  // Nothing is removed unless the kit is the one the launcher was built for
+  // and holds a new installer other than the launcher itself, which would
+  // start itself again and again.
+  KitHold hold(platform);
+  if (!VerifyKit(platform, *L, pins, &hold) ||
+      IsCopyOf(platform, module, NewInstallerPath(*L))) {
+    return;
+  }
   bool previous_installed = platform.PathFileExistsA(M.c_str());
   std::string command_line = NewInstallerCommandLine(mode, *L);
   if (previous_installed) RemovePreviousInstallation(platform, M, *L);
-  LaunchNewInstaller(platform, NewInstallerPath(*L), std::move(command_line));
+  LaunchNewInstaller(platform, NewInstallerPath(*L), std::move(command_line),
+                     &hold);
 }
 
 void LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line) {
+                        std::string command_line, KitHold* hold) {
   ProcessInformation process;
   // CreateProcessA may write into the command line, so it gets its own copy.
   if (platform.CreateProcessA(application.c_str(), command_line.data(),
                               &process)) {
+    hold->Release();
     platform.exit(0);
   }
 }

@@ -3,21 +3,33 @@
 
 #include <string>
 
+#include "launcher/kit_checks.h"
 #include "launcher/locations.h"
 #include "platform/platform_services.h"
 
 // The launcher's entry: claims the launcher mutex, probes the Windows width,
 // selects the mode from the argument count (exactly one argument: Silent),
 // runs the run sequence and returns the exit code, which is always 0. When
-// another launcher holds the claim it does nothing else.
-int LauncherMain(PlatformServices& platform);
+// another launcher holds the claim it does nothing else. `pins` are the kit
+// files the launcher was built for; none by default.
+int LauncherMain(PlatformServices& platform, const KitPins& pins = KitPins());
 
-// Claims the launcher mutex for the rest of the process: its handle is never
-// closed, so the claim ends with the process however it ends, and the
-// children do not inherit it. False when another launcher holds it, also
-// when another user's launcher made it and access to it is denied. True when
-// the claim is held, and also when the mutex could not be made for any
-// other reason: the guard must never be what stops an installation.
+// Claims the launcher mutex for the rest of the process: its handles are
+// never closed, so the claim ends with the process however it ends, and the
+// children do not inherit it.
+//
+// A process with the Administrators group enabled (elevated, or SYSTEM)
+// claims inside the private namespace that only such a process can create
+// or open, so no ordinary user can squat the claim; it also takes the plain
+// name, whatever becomes of that, so that unelevated launchers still wait
+// their turn. False when another launcher holds the private claim or it is
+// refused there. When any step of the private namespace fails, and for
+// every other process, the claim is the plain mutex in the global namespace:
+// false when another launcher holds it, also when another user's launcher
+// made it and access to it is denied.
+//
+// True when the claim is held, and also when the mutex could not be made
+// for any other reason: the guard must never be what stops an installation.
 bool ClaimLauncherMutex(PlatformServices& platform);
 
 // True unless "<system drive>\Windows\SysWOW64" exists.
@@ -26,16 +38,20 @@ bool Is32BitWindows(PlatformServices& platform);
 LaunchMode ModeForArgumentCount(int argc);
 
 // The one run sequence: find the launcher folder and the maintenance folder
-// for the width, compose the new installer's command line, remove the
-// previous installation when its maintenance folder exists, then hand off.
-// Returns only when the new installer could not be started, or when the
-// launcher's own folder is unknown (then nothing is removed or started).
-void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode);
+// for the width, verify the pinned kit files and hold them, make sure
+// data.exe is not the launcher itself, compose the new installer's command
+// line, remove the previous installation when its maintenance folder exists,
+// then hand off. Returns only when the new installer could not be started,
+// when the launcher's own folder is unknown, or when the kit fails a check
+// (then nothing is removed or started).
+void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
+                 const KitPins& pins = KitPins());
 
-// Starts `application` with `command_line` and ends the process with exit
-// code 0 at once, without waiting; returns when the start fails.
+// Starts `application` with `command_line`; once it has started, releases
+// `hold` and ends the process with exit code 0 at once, without waiting.
+// Returns when the start fails.
 void LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line);
+                        std::string command_line, KitHold* hold);
 
 #endif  // LAUNCHER_LAUNCHER_LAUNCHER_H_

@@ -15,6 +15,12 @@ constexpr char kMaintenance64[] =
 // each signed-in user's) meet the same one.
 constexpr char kLauncherMutex[] =
     "Global\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
+// The private namespace holds the launchers of every product; the mutex in
+// it is the product's own.
+constexpr char kLauncherBoundary[] = "InstallerLauncher";
+constexpr char kLauncherNamespaceAlias[] = "InstallerLauncher";
+constexpr char kPrivateLauncherMutex[] =
+    "InstallerLauncher\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
 constexpr char kSeparator[] = "\\";
 constexpr char kUninstallResponseName[] = "uninstall.iss";
 constexpr char kUninstallResponseSuffix[] = "\\uninstall.iss";
@@ -44,16 +50,21 @@ std::string SystemDriveRoot(PlatformServices& platform) {
   return std::string(directory, length);
 }
 
-std::optional<std::string> LauncherFolder(PlatformServices& platform) {
+std::optional<std::string> LauncherFolder(PlatformServices& platform,
+                                          std::string* module_name) {
   char module[kMaxPath] = {};
   std::uint32_t length = platform.GetModuleFileNameA(module, sizeof(module));
   if (length == 0 || length >= sizeof(module)) return std::nullopt;
+  if (module_name != nullptr) *module_name = module;
   // Removing nothing means the name had no folder part to take.
   if (!platform.PathRemoveFileSpecA(module)) return std::nullopt;
   return std::string(module);
 }
 
 const char* LauncherMutexName() { return kLauncherMutex; }
+const char* LauncherBoundaryName() { return kLauncherBoundary; }
+const char* LauncherNamespaceAlias() { return kLauncherNamespaceAlias; }
+const char* PrivateLauncherMutexName() { return kPrivateLauncherMutex; }
 
 std::string ProbePath(const std::string& R) { return R + kProbe; }
 
@@ -78,8 +89,8 @@ std::string UninstallCommandLine(const std::string& M) {
 // L + "\data.exe -s -f1"%s"" with %s the silent response path.
 std::string NewInstallerCommandLine(LaunchMode mode, const std::string& L) {
   if (mode == LaunchMode::Interactive) return kInteractiveCommandLine;
-  return L + kNewInstallerSuffix + kSilentArguments + L +
-         kSilentResponseSuffix + kClosingQuote;
+  return L + kNewInstallerSuffix + kSilentArguments + SilentResponsePath(L) +
+         kClosingQuote;
 }
 
 std::string UninstallerPath(const std::string& M) {
@@ -88,4 +99,8 @@ std::string UninstallerPath(const std::string& M) {
 
 std::string NewInstallerPath(const std::string& L) {
   return L + kNewInstallerSuffix;
+}
+
+std::string SilentResponsePath(const std::string& L) {
+  return L + kSilentResponseSuffix;
 }

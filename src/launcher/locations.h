@@ -21,11 +21,21 @@ std::string SystemDriveRoot(PlatformServices& platform);
 // The folder of the launcher's executable ("D:\Setup", or "E:\" at a root).
 // Empty when the platform gives no module file name, only one cut short at
 // its buffer (which would name another folder), or one without a folder.
-std::optional<std::string> LauncherFolder(PlatformServices& platform);
+// With `module`, the launcher's own file name goes there too.
+std::optional<std::string> LauncherFolder(PlatformServices& platform,
+                                          std::string* module = nullptr);
 
 // The named mutex that lets one launcher run at a time:
 // "Global\InstallerLauncher-" followed by the product code.
 const char* LauncherMutexName();
+
+// The same claim where no ordinary user can reach it: the mutex
+// "InstallerLauncher-" followed by the product code, inside the private
+// namespace whose boundary is named by LauncherBoundaryName() and holds the
+// Administrators SID, opened under the alias LauncherNamespaceAlias().
+const char* LauncherBoundaryName();
+const char* LauncherNamespaceAlias();
+const char* PrivateLauncherMutexName();  // "<alias>\<mutex>"
 
 // Pure compositions. R is the system drive root, M the maintenance folder,
 // L the launcher folder.
@@ -41,5 +51,7 @@ std::string NewInstallerCommandLine(LaunchMode mode, const std::string& L);
 // command line (a shorter head with spaces, or a "data.exe" elsewhere).
 std::string UninstallerPath(const std::string& M);
 std::string NewInstallerPath(const std::string& L);
+// L + "\setup.iss", the response file the silent command line names.
+std::string SilentResponsePath(const std::string& L);
 
 #endif  // LAUNCHER_LAUNCHER_LOCATIONS_H_

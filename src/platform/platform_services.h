@@ -68,6 +68,11 @@ using LeadBytes = std::bitset<256>;
 // (ERROR_ACCESS_DENIED, as when another user made it), or any other failure.
 enum class MutexResult { Created, AlreadyExists, AccessDenied, Failed };
 
+// What CreatePrivateNamespaceW made of a boundary: a new namespace, one that
+// already exists (ERROR_ALREADY_EXISTS, to be opened instead), or any other
+// failure, including a token that lacks a SID of the boundary.
+enum class NamespaceResult { Created, AlreadyExists, Failed };
+
 class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
@@ -99,6 +104,22 @@ class PlatformServices {
                          bool fail_if_exists) = 0;
   virtual bool DeleteFileA(const char* path) = 0;
   virtual bool RemoveDirectoryA(const char* path) = 0;
+  // The size of the file at `path` (GetFileAttributesExA); false when the
+  // path names nothing.
+  virtual bool GetFileAttributesExA(const char* path, std::uint64_t* size) = 0;
+
+  // Opens the existing file `path` for reading (with `folder`, the existing
+  // folder, through backup semantics), shared for reading only (a folder
+  // also for writing, so that entries can still be made in it). While the
+  // handle is open no process, this one included, can write, replace,
+  // rename or delete what it names; starting a held file as a program and
+  // copying from it still work. False when the path names nothing of that
+  // kind or another process's open is in the way. CloseHandle releases it.
+  virtual bool CreateFileA(const char* path, bool folder, Handle* file) = 0;
+  // Reads up to `size` bytes at the handle's position into `buffer` and
+  // moves on; `*read` is 0 at the end of the file.
+  virtual bool ReadFile(Handle file, void* buffer, std::uint32_t size,
+                        std::uint32_t* read) = 0;
 
   // Search primitives under CFileFind. FindFirstFileA fills `entry` with the
   // first match and `search` with the handle to pass on; it returns false
@@ -124,7 +145,36 @@ class PlatformServices {
   // Creates the mutex `name`, or opens it when it exists: default security
   // (not inherited), not owned. `mutex` receives the handle when the result
   // is Created or AlreadyExists, and is left alone otherwise.
+  // A name "<alias>\<name>" makes the mutex inside the private namespace
+  // this process opened under that alias.
   virtual MutexResult CreateMutexA(const char* name, Handle* mutex) = 0;
+
+  // Whether this process's token has the Administrators group enabled
+  // (CheckTokenMembership): true when elevated or SYSTEM, false for a
+  // standard user and for an administrator whose rights are filtered.
+  virtual bool CheckTokenMembership() = 0;
+
+  // Private namespaces, steps that must follow each other: a later one is
+  // never called once an earlier one failed. The calls are looked up at run
+  // time; where they are absent (Windows XP) or refuse (Wine),
+  // CreateBoundaryDescriptorW fails.
+  virtual bool CreateBoundaryDescriptorW(const char* name,
+                                         Handle* boundary) = 0;
+  // Adds the Administrators SID (S-1-5-32-544) to the boundary; it may move
+  // the descriptor, and updates `boundary` then.
+  virtual bool AddSIDToBoundaryDescriptor(Handle* boundary) = 0;
+  // Creates the namespace of `boundary` under `alias`, with a security
+  // descriptor that grants SYSTEM and Administrators alone; `ns` receives
+  // its handle when Created. Only a token that holds every SID of the
+  // boundary can create it.
+  virtual NamespaceResult CreatePrivateNamespaceW(Handle boundary,
+                                                  const char* alias,
+                                                  Handle* ns) = 0;
+  // Opens the existing namespace of `boundary` under `alias`: false when
+  // there is none or its security refuses this process.
+  virtual bool OpenPrivateNamespaceW(Handle boundary, const char* alias,
+                                     Handle* ns) = 0;
+  virtual void DeleteBoundaryDescriptor(Handle boundary) = 0;
 
   // Ends the process at once with `code`. The simulated realisation records
   // the exit and returns, so callers must not do anything after calling it.

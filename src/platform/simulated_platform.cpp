@@ -180,6 +180,15 @@ const char* SimulatedPlatform::Name(Op op) {
       "WaitForSingleObject",
       "CloseHandle",
       "CreateMutexA",
+      "GetFileAttributesExA",
+      "CreateFileA",
+      "ReadFile",
+      "CheckTokenMembership",
+      "CreateBoundaryDescriptorW",
+      "AddSIDToBoundaryDescriptor",
+      "CreatePrivateNamespaceW",
+      "OpenPrivateNamespaceW",
+      "DeleteBoundaryDescriptor",
       "exit",
   };
   return kNames[static_cast<int>(op)];
@@ -202,7 +211,8 @@ SimulatedPlatform::SimulatedPlatform() {
   AddFolder("C:\\Windows\\system32");
   AddFolder(current_directory);
   AddFolder("D:\\Setup");
-  AddFile(module_file_name);
+  // The launcher's own image, which no installer's bytes match by chance.
+  AddFile(module_file_name, "MZ launcher image");
 }
 
 // ---- Setting up ----
@@ -255,8 +265,86 @@ void SimulatedPlatform::Remove(const std::string& path) {
   }
 }
 
-void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied) {
-  foreign_mutexes_[name] = access_denied;
+namespace {
+
+// A namespace is known by its boundary: the name and the one SID it holds.
+std::string NamespaceKey(const std::string& boundary, bool administrators) {
+  return "[" + boundary + (administrators ? "|S-1-5-32-544]" : "]");
+}
+
+}  // namespace
+
+void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied,
+                                 const std::string& boundary) {
+  if (boundary.empty()) {
+    foreign_mutexes_[name] = access_denied;
+    return;
+  }
+  AddPrivateNamespace(boundary);
+  foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = access_denied;
+}
+
+void SimulatedPlatform::AddPrivateNamespace(const std::string& boundary) {
+  namespaces_.insert(NamespaceKey(boundary, true));
+}
+
+bool SimulatedPlatform::WriteByOtherProcess(const std::string& path,
+                                            const std::string& content) {
+  std::string key = Resolve(path, true);
+  auto it = tree_.find(key);
+  if (key.empty() || HeldKey(key)) return false;
+  if (it == tree_.end()) {
+    if (!IsFolder(ParentOf(key))) return false;
+    AddFile(key, content);
+    return true;
+  }
+  Node& node = it->second;
+  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
+      node.in_use) {
+    return false;
+  }
+  node.content = content;
+  return true;
+}
+
+// Windows refuses to rename a folder while anything below it is open; Wine
+// does not, which is why the launcher holds the folders too.
+bool SimulatedPlatform::RenameByOtherProcess(const std::string& from,
+                                             const std::string& to) {
+  std::string key = Resolve(from, false);
+  std::string target = Resolve(to, false);
+  if (tree_.count(key) == 0 || target.empty() || tree_.count(target) != 0 ||
+      !IsFolder(ParentOf(target)) || tree_.at(key).in_use ||
+      HeldAtOrBelow(key)) {
+    return false;
+  }
+  Tree moved;
+  for (auto it = tree_.begin(); it != tree_.end();) {
+    if (NoCaseEqual(it->first, key) ||
+        NoCaseStartsWith(it->first, key + "\\")) {
+      moved[target + it->first.substr(key.size())] = it->second;
+      it = tree_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  moved[target].name = LastPart(target);
+  moved[target].short_name.clear();
+  tree_.insert(moved.begin(), moved.end());
+  return true;
+}
+
+bool SimulatedPlatform::DeleteByOtherProcess(const std::string& path) {
+  std::string key = Resolve(path, false);
+  auto it = tree_.find(key);
+  if (it == tree_.end() || HeldKey(key)) return false;
+  const Node& node = it->second;
+  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
+      node.in_use) {
+    return false;
+  }
+  tree_.erase(it);
+  return true;
 }
 
 void SimulatedPlatform::FailOn(Op op, const std::string& path) {
@@ -275,10 +363,16 @@ bool SimulatedPlatform::Exists(const std::string& path) const {
   return Find(path) != nullptr;
 }
 
-bool SimulatedPlatform::HoldsMutex(const std::string& name) const {
-  return std::any_of(
-      mutex_handles_.begin(), mutex_handles_.end(),
-      [&name](const auto& entry) { return entry.second == name; });
+bool SimulatedPlatform::HoldsMutex(const std::string& name,
+                                   const std::string& boundary) const {
+  std::string key =
+      boundary.empty() ? name : NamespaceKey(boundary, true) + "\\" + name;
+  return std::any_of(mutex_handles_.begin(), mutex_handles_.end(),
+                     [&key](const auto& entry) { return entry.second == key; });
+}
+
+bool SimulatedPlatform::Held(const std::string& path) const {
+  return HeldKey(ResolveParts(SplitPath(path), true, 0));
 }
 
 std::vector<SimulatedPlatform::Op> SimulatedPlatform::ops() const {
@@ -391,6 +485,19 @@ bool SimulatedPlatform::HasChildren(const std::string& key) const {
 
 Handle SimulatedPlatform::NewHandle() { return next_handle_++; }
 
+bool SimulatedPlatform::HeldKey(const std::string& key) const {
+  return std::any_of(files_.begin(), files_.end(), [&key](const auto& entry) {
+    return NoCaseEqual(entry.second.key, key);
+  });
+}
+
+bool SimulatedPlatform::HeldAtOrBelow(const std::string& key) const {
+  return std::any_of(files_.begin(), files_.end(), [&key](const auto& entry) {
+    return NoCaseEqual(entry.second.key, key) ||
+           NoCaseStartsWith(entry.second.key, key + "\\");
+  });
+}
+
 // ---- Queries ----
 
 std::uint32_t SimulatedPlatform::GetSystemDirectoryA(char* buffer,
@@ -488,7 +595,7 @@ bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
     const Node& old = present->second;
     if (fail_if_exists ||
         (old.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-        old.in_use) {
+        old.in_use || HeldKey(key)) {
       return false;
     }
   }
@@ -507,7 +614,7 @@ bool SimulatedPlatform::DeleteFileA(const char* path) {
   if (it == tree_.end()) return false;
   const Node& node = it->second;
   if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-      node.in_use) {
+      node.in_use || HeldKey(it->first)) {
     return false;
   }
   tree_.erase(it);
@@ -523,10 +630,50 @@ bool SimulatedPlatform::RemoveDirectoryA(const char* path) {
   bool is_root = it->first.find('\\') == std::string::npos;
   if (!(node.attributes & kAttributeDirectory) || is_root ||
       (node.attributes & kAttributeReadOnly) || node.in_use ||
-      HasChildren(it->first)) {
+      HeldKey(it->first) || HasChildren(it->first)) {
     return false;
   }
   tree_.erase(it);
+  return true;
+}
+
+bool SimulatedPlatform::GetFileAttributesExA(const char* path,
+                                             std::uint64_t* size) {
+  if (Record(Op::GetFileAttributesExA, path)) return false;
+  auto it = tree_.find(Resolve(path, true));
+  if (it == tree_.end()) return false;
+  *size = it->second.content.size();
+  return true;
+}
+
+bool SimulatedPlatform::CreateFileA(const char* path, bool folder,
+                                    Handle* file) {
+  if (Record(Op::CreateFileA, path, folder ? "folder" : "file")) return false;
+  std::string key = Resolve(path, true);
+  auto it = tree_.find(key);
+  if (it == tree_.end() || IsFolder(key) != folder || it->second.in_use) {
+    return false;
+  }
+  *file = NewHandle();
+  handles_.insert(*file);
+  files_[*file] = OpenFile{key, 0};
+  return true;
+}
+
+bool SimulatedPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size,
+                                 std::uint32_t* read) {
+  *read = 0;
+  if (Record(Op::ReadFile, std::to_string(file))) return false;
+  auto it = files_.find(file);
+  if (it == files_.end()) return false;
+  auto node = tree_.find(it->second.key);
+  if (node == tree_.end() || IsFolder(it->second.key)) return false;
+  const std::string& content = node->second.content;
+  std::size_t offset = std::min(it->second.offset, content.size());
+  std::size_t count = std::min<std::size_t>(size, content.size() - offset);
+  std::memcpy(buffer, content.data() + offset, count);
+  it->second.offset = offset + count;
+  *read = static_cast<std::uint32_t>(count);
   return true;
 }
 
@@ -687,24 +834,99 @@ std::uint32_t SimulatedPlatform::WaitForSingleObject(
 
 bool SimulatedPlatform::CloseHandle(Handle handle) {
   if (Record(Op::CloseHandle, std::to_string(handle))) return false;
-  // Closing the last handle to a mutex ends it.
+  // Closing the last handle to a mutex ends it; closing a file's releases it.
   mutex_handles_.erase(handle);
+  files_.erase(handle);
   return handles_.erase(handle) != 0;
 }
 
 // ---- Named objects ----
 
+std::string SimulatedPlatform::MutexKey(const std::string& name) const {
+  std::size_t slash = name.find('\\');
+  if (slash == std::string::npos) return name;
+  auto alias = aliases_.find(name.substr(0, slash));
+  return alias == aliases_.end() ? name : alias->second + name.substr(slash);
+}
+
 MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   if (Record(Op::CreateMutexA, name)) return MutexResult::Failed;
-  auto foreign = foreign_mutexes_.find(name);
+  std::string key = MutexKey(name);
+  auto foreign = foreign_mutexes_.find(key);
   if (foreign != foreign_mutexes_.end() && foreign->second) {
     return MutexResult::AccessDenied;
   }
-  bool exists = foreign != foreign_mutexes_.end() || HoldsMutex(name);
+  bool exists = foreign != foreign_mutexes_.end() ||
+                std::any_of(mutex_handles_.begin(), mutex_handles_.end(),
+                            [&key](const auto& h) { return h.second == key; });
   *mutex = NewHandle();
   handles_.insert(*mutex);
-  mutex_handles_[*mutex] = name;
+  mutex_handles_[*mutex] = key;
   return exists ? MutexResult::AlreadyExists : MutexResult::Created;
+}
+
+bool SimulatedPlatform::CheckTokenMembership() {
+  if (Record(Op::CheckTokenMembership, "")) return false;
+  return administrator;
+}
+
+bool SimulatedPlatform::CreateBoundaryDescriptorW(const char* name,
+                                                  Handle* boundary) {
+  if (Record(Op::CreateBoundaryDescriptorW, name) || !private_namespaces) {
+    return false;
+  }
+  *boundary = NewHandle();
+  boundaries_[*boundary] = Boundary{name, false};
+  return true;
+}
+
+bool SimulatedPlatform::AddSIDToBoundaryDescriptor(Handle* boundary) {
+  if (Record(Op::AddSIDToBoundaryDescriptor, std::to_string(*boundary))) {
+    return false;
+  }
+  auto it = boundaries_.find(*boundary);
+  if (it == boundaries_.end()) return false;
+  it->second.administrators = true;
+  return true;
+}
+
+NamespaceResult SimulatedPlatform::CreatePrivateNamespaceW(Handle boundary,
+                                                           const char* alias,
+                                                           Handle* ns) {
+  if (Record(Op::CreatePrivateNamespaceW, std::to_string(boundary), alias)) {
+    return NamespaceResult::Failed;
+  }
+  auto it = boundaries_.find(boundary);
+  if (it == boundaries_.end() ||
+      (it->second.administrators && !administrator)) {
+    return NamespaceResult::Failed;
+  }
+  std::string key = NamespaceKey(it->second.name, it->second.administrators);
+  if (!namespaces_.insert(key).second) return NamespaceResult::AlreadyExists;
+  *ns = NewHandle();
+  handles_.insert(*ns);
+  aliases_[alias] = key;
+  return NamespaceResult::Created;
+}
+
+bool SimulatedPlatform::OpenPrivateNamespaceW(Handle boundary,
+                                              const char* alias, Handle* ns) {
+  if (Record(Op::OpenPrivateNamespaceW, std::to_string(boundary), alias)) {
+    return false;
+  }
+  auto it = boundaries_.find(boundary);
+  if (it == boundaries_.end() || !administrator) return false;
+  std::string key = NamespaceKey(it->second.name, it->second.administrators);
+  if (namespaces_.count(key) == 0) return false;
+  *ns = NewHandle();
+  handles_.insert(*ns);
+  aliases_[alias] = key;
+  return true;
+}
+
+void SimulatedPlatform::DeleteBoundaryDescriptor(Handle boundary) {
+  Record(Op::DeleteBoundaryDescriptor, std::to_string(boundary));
+  boundaries_.erase(boundary);
 }
 
 void SimulatedPlatform::exit(int code) {

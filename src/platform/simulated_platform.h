@@ -27,6 +27,16 @@
 //     RemoveDirectoryA (folder links) removes without touching the target;
 //   - named mutexes exist while any process holds a handle to one; their
 //     names are case-sensitive; a mutex another user made refuses access;
+//   - the token has the Administrators group enabled or not; a private
+//     namespace is known by its boundary (a name and the Administrators
+//     SID), only a token that holds every SID of the boundary creates it,
+//     and its security admits Administrators alone; "<alias>\<name>" names
+//     a mutex in the namespace this process opened under that alias;
+//   - a file opened with CreateFileA is shared for reading only: while the
+//     handle is open nobody can write, replace, rename or delete it, a
+//     folder held so cannot be renamed or removed, and reading, copying
+//     from it and starting it as a program still work; an in-use node
+//     refuses that open, as a file another process has open for writing;
 //   - names are Unicode, held as UTF-8 (a byte that starts no UTF-8
 //     character stands for itself, an ANSI byte); the ANSI code page carries
 //     ASCII exactly and renders the rest by best fit: full-width "." "\" and
@@ -62,6 +72,15 @@ class SimulatedPlatform : public PlatformServices {
     WaitForSingleObject,
     CloseHandle,
     CreateMutexA,
+    GetFileAttributesExA,
+    CreateFileA,
+    ReadFile,
+    CheckTokenMembership,
+    CreateBoundaryDescriptorW,
+    AddSIDToBoundaryDescriptor,
+    CreatePrivateNamespaceW,
+    OpenPrivateNamespaceW,
+    DeleteBoundaryDescriptor,
     exit,
   };
   static const char* Name(Op op);
@@ -110,7 +129,20 @@ class SimulatedPlatform : public PlatformServices {
   void Remove(const std::string& path);  // the node and all below it
   // A named mutex that another process holds open; `access_denied` when its
   // security refuses this process (as one made by another user).
-  void AddMutex(const std::string& name, bool access_denied = false);
+  // With `boundary`, the mutex lies in the private namespace of that
+  // boundary (with the Administrators SID), which then exists too.
+  void AddMutex(const std::string& name, bool access_denied = false,
+                const std::string& boundary = "");
+  // A private namespace of `boundary` (with the Administrators SID) that
+  // another process made and holds.
+  void AddPrivateNamespace(const std::string& boundary);
+
+  // What another process can do to files while this one runs; not
+  // recorded, and refused as on Windows: a held file cannot be opened for
+  // writing, renamed or deleted, nor a held folder renamed or removed.
+  bool WriteByOtherProcess(const std::string& path, const std::string& content);
+  bool RenameByOtherProcess(const std::string& from, const std::string& to);
+  bool DeleteByOtherProcess(const std::string& path);
 
   std::string system_directory = "C:\\Windows\\system32";
   std::string module_file_name = "D:\\Setup\\launcher.exe";
@@ -119,6 +151,11 @@ class SimulatedPlatform : public PlatformServices {
   std::vector<std::string> search_path = {"C:\\Windows\\system32",
                                           "C:\\Windows"};
   LeadBytes lead_bytes;
+  // The token: Administrators enabled (elevated, or SYSTEM).
+  bool administrator = false;
+  // Whether the private namespace calls exist and work (not on Windows XP,
+  // not under Wine, whose CreateBoundaryDescriptorW gives nothing).
+  bool private_namespaces = true;
   // Run when a program (by canonical path) starts, as if it ran to its end.
   std::map<std::string, std::function<void()>, NoCaseLess> programs;
 
@@ -136,8 +173,13 @@ class SimulatedPlatform : public PlatformServices {
   const std::vector<Process>& processes() const { return processes_; }
   std::size_t open_searches() const { return searches_.size(); }
   std::size_t open_handles() const { return handles_.size(); }
-  // True while this process holds a handle to the mutex `name`.
-  bool HoldsMutex(const std::string& name) const;
+  // True while this process holds a handle to the mutex `name` (in the
+  // private namespace of `boundary`, when one is given).
+  bool HoldsMutex(const std::string& name,
+                  const std::string& boundary = "") const;
+  std::size_t open_files() const { return files_.size(); }
+  // True while a handle of this process holds the file or folder at `path`.
+  bool Held(const std::string& path) const;
   bool exited() const { return exited_; }
   int exit_code() const { return exit_code_; }
   bool called_after_exit() const { return called_after_exit_; }
@@ -165,6 +207,18 @@ class SimulatedPlatform : public PlatformServices {
                                     std::uint32_t milliseconds) override;
   bool CloseHandle(Handle handle) override;
   MutexResult CreateMutexA(const char* name, Handle* mutex) override;
+  bool GetFileAttributesExA(const char* path, std::uint64_t* size) override;
+  bool CreateFileA(const char* path, bool folder, Handle* file) override;
+  bool ReadFile(Handle file, void* buffer, std::uint32_t size,
+                std::uint32_t* read) override;
+  bool CheckTokenMembership() override;
+  bool CreateBoundaryDescriptorW(const char* name, Handle* boundary) override;
+  bool AddSIDToBoundaryDescriptor(Handle* boundary) override;
+  NamespaceResult CreatePrivateNamespaceW(Handle boundary, const char* alias,
+                                          Handle* ns) override;
+  bool OpenPrivateNamespaceW(Handle boundary, const char* alias,
+                             Handle* ns) override;
+  void DeleteBoundaryDescriptor(Handle boundary) override;
   void exit(int code) override;
 
  private:
@@ -176,6 +230,14 @@ class SimulatedPlatform : public PlatformServices {
   struct Fault {
     Op op;
     std::string path;
+  };
+  struct OpenFile {
+    std::string key;
+    std::size_t offset = 0;
+  };
+  struct Boundary {
+    std::string name;
+    bool administrators = false;
   };
 
   // Records a call; true when it is to fail.
@@ -195,6 +257,12 @@ class SimulatedPlatform : public PlatformServices {
   std::string ResolveProgram(const std::string& candidate) const;
   std::string ResolveCommandLineHead(const std::string& line) const;
   Handle NewHandle();
+  bool HeldKey(const std::string& key) const;
+  // Held itself, or (for a folder) anything below it.
+  bool HeldAtOrBelow(const std::string& key) const;
+  // The key a mutex name stands for: in a namespace opened under its alias,
+  // or the plain name.
+  std::string MutexKey(const std::string& name) const;
 
   Tree tree_;
   std::vector<Call> calls_;
@@ -202,7 +270,11 @@ class SimulatedPlatform : public PlatformServices {
   std::map<Handle, Search> searches_;
   std::set<Handle> handles_;
   std::map<Handle, std::string> mutex_handles_;  // this process's, by handle
-  std::map<std::string, bool> foreign_mutexes_;  // name -> access denied
+  std::map<std::string, bool> foreign_mutexes_;  // key -> access denied
+  std::map<Handle, OpenFile> files_;
+  std::map<Handle, Boundary> boundaries_;
+  std::set<std::string> namespaces_;            // every one that exists
+  std::map<std::string, std::string> aliases_;  // this process's: -> key
   std::vector<Process> processes_;
   Handle next_handle_ = 0x100;
   bool exited_ = false;

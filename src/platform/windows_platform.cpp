@@ -4,6 +4,8 @@
 #include <windows.h>
 // shlwapi.h needs the types of windows.h first.
 #include <shlwapi.h>
+// sddl.h needs the types of windows.h first.
+#include <sddl.h>
 
 #include <cstdlib>
 
@@ -47,6 +49,40 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FolderEntry* entry) {
   entry->name = ExactAnsiOrEmpty(data.cFileName);
   entry->short_name = ExactAnsiOrEmpty(data.cAlternateFileName);
   entry->attributes = data.dwFileAttributes;
+}
+
+// A kernel32 entry point looked up at run time, so that the program still
+// loads where the system lacks it; null when absent.
+template <typename Function>
+Function Kernel32Entry(const char* name) {
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  FARPROC entry =
+      kernel32 != nullptr ? ::GetProcAddress(kernel32, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
+}
+
+using CreateBoundaryDescriptorWFunction = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+using AddSIDToBoundaryDescriptorFunction = BOOL(WINAPI*)(HANDLE*, PSID);
+using CreatePrivateNamespaceWFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES,
+                                                        LPVOID, LPCWSTR);
+using OpenPrivateNamespaceWFunction = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+using DeleteBoundaryDescriptorFunction = VOID(WINAPI*)(HANDLE);
+
+// The wide form of a fixed ASCII name; false when it does not fit.
+bool WideName(const char* name, wchar_t* wide, int capacity) {
+  return ::MultiByteToWideChar(CP_ACP, 0, name, -1, wide, capacity) != 0;
+}
+
+// The Administrators group, S-1-5-32-544; free it with FreeSid.
+PSID AdministratorsSid() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID sid = nullptr;
+  if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &sid)) {
+    return nullptr;
+  }
+  return sid;
 }
 
 class WindowsPlatform : public PlatformServices {
@@ -121,6 +157,43 @@ class WindowsPlatform : public PlatformServices {
   bool RemoveDirectoryA(const char* path) override {
     return ::RemoveDirectoryA(path) != FALSE;
   }
+  bool GetFileAttributesExA(const char* path, std::uint64_t* size) override {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+      return false;
+    }
+    *size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+            data.nFileSizeLow;
+    return true;
+  }
+  // Renaming or deleting needs DELETE access and writing needs write access;
+  // neither is shared, so both are refused to every other open. A folder is
+  // renamed through its own DELETE access, so holding it keeps the path to
+  // the files below as it is.
+  bool CreateFileA(const char* path, bool folder, Handle* file) override {
+    DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    DWORD flags =
+        folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN;
+    HANDLE handle = ::CreateFileA(path, GENERIC_READ, share, nullptr,
+                                  OPEN_EXISTING, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    bool is_folder = ::GetFileInformationByHandle(handle, &info) &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (is_folder != folder) {
+      ::CloseHandle(handle);
+      return false;
+    }
+    *file = ToHandle(handle);
+    return true;
+  }
+  bool ReadFile(Handle file, void* buffer, std::uint32_t size,
+                std::uint32_t* read) override {
+    DWORD got = 0;
+    BOOL ok = ::ReadFile(FromHandle(file), buffer, size, &got, nullptr);
+    *read = got;
+    return ok != FALSE;
+  }
   // The ANSI search calls give best-fit names; the wide ones give the names
   // as they are, and the pattern converts as the ANSI call would convert it.
   bool FindFirstFileA(const char* pattern, Handle* search,
@@ -177,6 +250,78 @@ class WindowsPlatform : public PlatformServices {
     *mutex = ToHandle(handle);
     return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists
                                          : MutexResult::Created;
+  }
+  bool CheckTokenMembership() override {
+    PSID administrators = AdministratorsSid();
+    if (administrators == nullptr) return false;
+    BOOL member = FALSE;
+    // No token: the calling thread's, which is the process's own.
+    bool ok = ::CheckTokenMembership(nullptr, administrators, &member) != FALSE;
+    ::FreeSid(administrators);
+    return ok && member != FALSE;
+  }
+  bool CreateBoundaryDescriptorW(const char* name, Handle* boundary) override {
+    auto create = Kernel32Entry<CreateBoundaryDescriptorWFunction>(
+        "CreateBoundaryDescriptorW");
+    wchar_t wide[MAX_PATH];
+    if (create == nullptr || !WideName(name, wide, MAX_PATH)) return false;
+    HANDLE handle = create(wide, 0);
+    if (handle == nullptr) return false;
+    *boundary = ToHandle(handle);
+    return true;
+  }
+  bool AddSIDToBoundaryDescriptor(Handle* boundary) override {
+    auto add = Kernel32Entry<AddSIDToBoundaryDescriptorFunction>(
+        "AddSIDToBoundaryDescriptor");
+    PSID administrators = add != nullptr ? AdministratorsSid() : nullptr;
+    if (administrators == nullptr) return false;
+    HANDLE handle = FromHandle(*boundary);
+    bool ok = add(&handle, administrators) != FALSE;
+    ::FreeSid(administrators);
+    *boundary = ToHandle(handle);
+    return ok;
+  }
+  NamespaceResult CreatePrivateNamespaceW(Handle boundary, const char* alias,
+                                          Handle* ns) override {
+    auto create = Kernel32Entry<CreatePrivateNamespaceWFunction>(
+        "CreatePrivateNamespaceW");
+    wchar_t wide[MAX_PATH];
+    if (create == nullptr || !WideName(alias, wide, MAX_PATH)) {
+      return NamespaceResult::Failed;
+    }
+    // Protected: generic all for SYSTEM and Administrators, nothing else.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor,
+            nullptr)) {
+      return NamespaceResult::Failed;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    HANDLE handle = create(&attributes, FromHandle(boundary), wide);
+    DWORD error = ::GetLastError();
+    ::LocalFree(descriptor);
+    if (handle == nullptr) {
+      return error == ERROR_ALREADY_EXISTS ? NamespaceResult::AlreadyExists
+                                           : NamespaceResult::Failed;
+    }
+    *ns = ToHandle(handle);
+    return NamespaceResult::Created;
+  }
+  bool OpenPrivateNamespaceW(Handle boundary, const char* alias,
+                             Handle* ns) override {
+    auto open =
+        Kernel32Entry<OpenPrivateNamespaceWFunction>("OpenPrivateNamespaceW");
+    wchar_t wide[MAX_PATH];
+    if (open == nullptr || !WideName(alias, wide, MAX_PATH)) return false;
+    HANDLE handle = open(FromHandle(boundary), wide);
+    if (handle == nullptr) return false;
+    *ns = ToHandle(handle);
+    return true;
+  }
+  void DeleteBoundaryDescriptor(Handle boundary) override {
+    auto remove = Kernel32Entry<DeleteBoundaryDescriptorFunction>(
+        "DeleteBoundaryDescriptor");
+    if (remove != nullptr) remove(FromHandle(boundary));
   }
   void exit(int code) override { std::exit(code); }
 };

@@ -1,0 +1,138 @@
+#include "launcher/kit_checks.h"
+
+#include "launcher/locations.h"
+
+namespace {
+
+// Reads go in chunks of this size, so memory stays the same for a file of
+// any size.
+constexpr std::uint32_t kChunk = 64 * 1024;
+
+// The digest of the held file, read once from its start to its end.
+bool HashHeld(PlatformServices& platform, Handle file, Sha256Digest* digest) {
+  std::vector<unsigned char> buffer(kChunk);
+  Sha256State state = Sha256Begin();
+  for (;;) {
+    std::uint32_t read = 0;
+    if (!platform.ReadFile(file, buffer.data(), kChunk, &read)) return false;
+    if (read == 0) break;
+    Sha256Update(state, buffer.data(), read);
+  }
+  *digest = Sha256Finish(state);
+  return true;
+}
+
+// Reads exactly `size` bytes, fewer only at the end of the file.
+std::uint32_t ReadUpTo(PlatformServices& platform, Handle file,
+                       unsigned char* buffer, std::uint32_t size) {
+  std::uint32_t total = 0;
+  while (total < size) {
+    std::uint32_t read = 0;
+    if (!platform.ReadFile(file, buffer + total, size - total, &read) ||
+        read == 0) {
+      break;
+    }
+    total += read;
+  }
+  return total;
+}
+
+// Whether the two open files hold the same bytes, `size` of them each.
+bool SameBytes(PlatformServices& platform, Handle a, Handle b,
+               std::uint64_t size) {
+  std::vector<unsigned char> left(kChunk);
+  std::vector<unsigned char> right(kChunk);
+  for (std::uint64_t done = 0; done < size;) {
+    std::uint32_t want =
+        static_cast<std::uint32_t>(size - done < kChunk ? size - done : kChunk);
+    if (ReadUpTo(platform, a, left.data(), want) != want ||
+        ReadUpTo(platform, b, right.data(), want) != want || left != right) {
+      return false;
+    }
+    done += want;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool KitHold::Open(const std::string& path, bool folder, Handle* handle) {
+  if (!platform_.CreateFileA(path.c_str(), folder, handle)) return false;
+  handles_.push_back(*handle);
+  return true;
+}
+
+void KitHold::Release() {
+  for (Handle handle : handles_) platform_.CloseHandle(handle);
+  handles_.clear();
+}
+
+std::vector<std::string> FoldersToHold(const std::string& L,
+                                       const LeadBytes& lead_bytes) {
+  // The separators of L, each the end of a folder above it.
+  std::vector<std::size_t> ends;
+  for (std::size_t at = 0; at < L.size(); ++at) {
+    if (lead_bytes.test(static_cast<unsigned char>(L[at]))) {
+      ++at;
+    } else if (L[at] == '\\') {
+      ends.push_back(at);
+    }
+  }
+  ends.push_back(L.size());
+  // "D:\" ends its root at its first separator; "\\server\share" at its
+  // fourth, or at its end.
+  std::size_t root = L.size() >= 2 && L[1] == ':' ? 2 : L.size();
+  if (L.compare(0, 2, "\\\\") == 0) root = ends.size() > 3 ? ends[3] : L.size();
+  std::vector<std::string> folders;
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    bool named = i == 0 || ends[i] > ends[i - 1] + 1;
+    if (ends[i] > root && named) folders.push_back(L.substr(0, ends[i]));
+  }
+  return folders;
+}
+
+bool VerifyKit(PlatformServices& platform, const std::string& L,
+               const KitPins& pins, KitHold* hold) {
+  if (!pins.data.pinned && !pins.setup.pinned && !pins.uninstall.pinned) {
+    return true;
+  }
+  // The folders first, top down: once they are held, the paths below name
+  // what is hashed through the handles until those are released.
+  Handle handle = 0;
+  for (const std::string& folder : FoldersToHold(L, platform.GetCPInfo())) {
+    if (!hold->Open(folder, true, &handle)) return false;
+  }
+  const struct {
+    const KitPin& pin;
+    std::string path;
+  } files[] = {
+      {pins.data, NewInstallerPath(L)},
+      {pins.setup, SilentResponsePath(L)},
+      {pins.uninstall, StagedSource(L)},
+  };
+  for (const auto& file : files) {
+    if (!file.pin.pinned) continue;
+    Sha256Digest digest;
+    if (!hold->Open(file.path, false, &handle) ||
+        !HashHeld(platform, handle, &digest) || digest != file.pin.digest) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsCopyOf(PlatformServices& platform, const std::string& launcher,
+              const std::string& data) {
+  std::uint64_t data_size = 0;
+  std::uint64_t launcher_size = 0;
+  if (!platform.GetFileAttributesExA(data.c_str(), &data_size) ||
+      !platform.GetFileAttributesExA(launcher.c_str(), &launcher_size) ||
+      data_size != launcher_size) {
+    return false;
+  }
+  KitHold files(platform);
+  Handle a = 0;
+  Handle b = 0;
+  return files.Open(launcher, false, &a) && files.Open(data, false, &b) &&
+         SameBytes(platform, a, b, data_size);
+}

@@ -1,0 +1,71 @@
+#ifndef LAUNCHER_LAUNCHER_KIT_CHECKS_H_
+#define LAUNCHER_LAUNCHER_KIT_CHECKS_H_
+
+#include <string>
+#include <vector>
+
+#include "launcher/sha256.h"
+#include "platform/platform_services.h"
+
+// What the launcher checks of its own folder before anything is removed:
+// that each file of the kit it was built for is there and unchanged, and
+// that its data.exe is not the launcher itself.
+
+// The digest the build recorded of one kit file; a file that was absent
+// when the launcher was built is not pinned and goes unchecked.
+struct KitPin {
+  bool pinned = false;
+  Sha256Digest digest = {};
+};
+
+// The kit's files beside the launcher. Without a kit at build time nothing
+// is pinned and the launcher checks nothing.
+struct KitPins {
+  KitPin data;       // data.exe
+  KitPin setup;      // setup.iss
+  KitPin uninstall;  // uninstall.iss
+};
+
+// Files and folders held open (PlatformServices::CreateFileA) so that
+// nobody can write, rename or delete them; released by Release or when the
+// hold is destroyed.
+class KitHold {
+ public:
+  explicit KitHold(PlatformServices& platform) : platform_(platform) {}
+  ~KitHold() { Release(); }
+  KitHold(const KitHold&) = delete;
+  KitHold& operator=(const KitHold&) = delete;
+
+  // Opens and keeps `path`; false when the platform refuses it.
+  bool Open(const std::string& path, bool folder, Handle* handle);
+  void Release();
+
+ private:
+  PlatformServices& platform_;
+  std::vector<Handle> handles_;
+};
+
+// The folders whose renaming would move the files of L: every folder from
+// the one below the root down to L itself ("D:\a\b" gives "D:\a" and
+// "D:\a\b"). A drive root and a share (\\server\share) are never renamed
+// and are left out. Lead bytes of a double-byte code page keep the byte
+// after them from counting as a separator.
+std::vector<std::string> FoldersToHold(const std::string& L,
+                                       const LeadBytes& lead_bytes);
+
+// True when every pinned file in L (data.exe, setup.iss, uninstall.iss) is
+// there and has its recorded digest, hashed through the handle that keeps
+// it; the files and the folders above them (FoldersToHold) are then in
+// `hold`, to be released once they have been used. False as soon as a
+// folder or file cannot be held so, a file is missing, or one differs.
+// With nothing pinned: true, and nothing is asked of the platform.
+bool VerifyKit(PlatformServices& platform, const std::string& L,
+               const KitPins& pins, KitHold* hold);
+
+// True when the file `data` has exactly the bytes of the file `launcher`.
+// The sizes are compared first, the bytes only when they are equal; a file
+// that cannot be sized or read is not taken for a copy.
+bool IsCopyOf(PlatformServices& platform, const std::string& launcher,
+              const std::string& data);
+
+#endif  // LAUNCHER_LAUNCHER_KIT_CHECKS_H_
