@@ -137,6 +137,95 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
   }
 }
 
+KitPin PinOf(const std::string& content) {
+  return KitPin{true, Sha256Of(content.data(), content.size())};
+}
+
+// A pinned kit runs only as it was built: each pinned file present, opened
+// and unchanged, with its folders held. Otherwise nothing is removed or
+// started, and every hold is released. While the uninstaller runs, another
+// process can neither change data.exe nor move it or its folder, so the
+// verified file is what starts.
+TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
+  const std::string kKit = "D:\\Setup\\";
+  const std::string kData = "MZ new installer";
+  struct Case {
+    const char* what;
+    const char* missing;  // file removed before the run
+    const char* changed;  // file whose content differs
+    const char* in_use;   // file another process has open for writing
+    const char* refused;  // path whose open fails
+    bool runs;
+  };
+  const Case cases[] = {
+      {"as built", "", "", "", "", true},
+      {"data.exe missing", "data.exe", "", "", "", false},
+      {"setup.iss missing", "setup.iss", "", "", "", false},
+      {"uninstall.iss missing", "uninstall.iss", "", "", "", false},
+      {"data.exe changed", "", "data.exe", "", "", false},
+      {"setup.iss changed", "", "setup.iss", "", "", false},
+      {"uninstall.iss changed", "", "uninstall.iss", "", "", false},
+      {"data.exe open elsewhere", "", "", "data.exe", "", false},
+      {"launcher folder refused", "", "", "", "D:\\Setup", false},
+  };
+  for (const Case& c : cases) {
+    SimulatedPlatform p;
+    p.command_line = "launcher x";
+    p.AddFile(kKit + "data.exe", kData);
+    p.AddFile(kKit + "setup.iss", "install answers");
+    p.AddFile(kKit + "uninstall.iss", "uninstall answers");
+    KitPins pins{PinOf(kData), PinOf("install answers"),
+                 PinOf("uninstall answers")};
+    if (*c.missing != '\0') p.Remove(kKit + c.missing);
+    if (*c.changed != '\0') p.AddFile(kKit + c.changed, "changed");
+    if (*c.in_use != '\0') p.SetInUse(kKit + c.in_use);
+    if (*c.refused != '\0') p.FailOn(Op::CreateFileA, c.refused);
+    p.AddFile(kM32 + "\\setup.exe");
+    std::vector<bool> attacks;
+    p.programs[kM32 + "\\setup.exe"] = [&p, &attacks, &kKit] {
+      attacks = {p.WriteByOtherProcess(kKit + "data.exe", "MZ planted"),
+                 p.RenameByOtherProcess(kKit + "data.exe", kKit + "old.exe"),
+                 p.DeleteByOtherProcess(kKit + "data.exe"),
+                 p.RenameByOtherProcess("D:\\Setup", "D:\\Moved"),
+                 p.Held(kKit + "setup.iss")};
+    };
+    SimulatedPlatform::Tree before = p.tree();
+    EXPECT_EQ(LauncherMain(p, pins), 0) << c.what;
+    EXPECT_EQ(p.open_files(), 0u) << c.what;
+    if (!c.runs) {
+      EXPECT_EQ(p.tree(), before) << c.what;
+      EXPECT_TRUE(p.processes().empty()) << c.what;
+      continue;
+    }
+    EXPECT_EQ(attacks, std::vector<bool>({false, false, false, false, true}));
+    ASSERT_EQ(p.processes().size(), 2u);
+    EXPECT_EQ(p.processes()[1].image, kKit + "data.exe");
+    EXPECT_EQ(p.Find(kKit + "data.exe")->content, kData);
+    EXPECT_FALSE(p.Exists(kM32));
+    EXPECT_FALSE(p.called_after_exit());
+  }
+}
+
+// A data.exe with the launcher's own bytes would start the launcher again
+// and again: the run stops before anything is removed. Only equal sizes
+// lead to a comparison of the bytes.
+TEST_F(LauncherTest, LauncherShippedAsItsOwnDataExeStartsNothing) {
+  const std::string& image = platform_.Find("D:\\Setup\\launcher.exe")->content;
+  std::string same_size(image.size(), 'x');
+  for (const std::string& data : {image, same_size, image + "x"}) {
+    SimulatedPlatform p;
+    p.AddFile("D:\\Setup\\data.exe", data);
+    p.AddFile(kM32 + "\\setup.exe");
+    LauncherMain(p);
+    bool copy = data == image;
+    EXPECT_EQ(p.Exists(kM32), copy);
+    EXPECT_EQ(p.processes().size(), copy ? 0u : 2u);
+    std::vector<Op> ops = p.ops();
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::CreateFileA),
+              data.size() == image.size() ? 2 : 0);
+  }
+}
+
 TEST_F(LauncherTest, WidthFromTheProbeFolder) {
   struct Case {
     const char* system_directory;

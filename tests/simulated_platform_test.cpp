@@ -228,6 +228,88 @@ TEST(SimulatedPlatformTest, NamedMutexesLastWhileAHandleIsOpen) {
   EXPECT_EQ(unset, 7u);
 }
 
+// A file opened with read sharing only, as Windows keeps it: nobody writes,
+// replaces, renames or deletes it, nor renames the folder above it, while
+// reading, copying from it and starting it still work. Closing releases it.
+TEST(SimulatedPlatformTest, HeldFilesRefuseChangeUntilClosed) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\Kit\\data.exe", "installer");
+  p.AddFile("C:\\other.exe", "other");
+  Handle file = 0;
+  Handle folder = 0;
+  ASSERT_TRUE(p.CreateFileA("C:\\kit\\DATA.EXE", false, &file));
+  EXPECT_FALSE(p.CreateFileA("C:\\Kit", false, &folder));  // not a file
+  ASSERT_TRUE(p.CreateFileA("C:\\Kit", true, &folder));
+  EXPECT_FALSE(p.WriteByOtherProcess("C:\\Kit\\data.exe", "planted"));
+  EXPECT_FALSE(p.RenameByOtherProcess("C:\\Kit\\data.exe", "C:\\Kit\\x"));
+  EXPECT_FALSE(p.DeleteByOtherProcess("C:\\Kit\\data.exe"));
+  EXPECT_FALSE(p.DeleteFileA("C:\\Kit\\data.exe"));
+  EXPECT_FALSE(p.CopyFileA("C:\\other.exe", "C:\\Kit\\data.exe", false));
+  EXPECT_FALSE(p.RenameByOtherProcess("C:\\Kit", "C:\\Moved"));
+  EXPECT_TRUE(p.WriteByOtherProcess("C:\\Kit\\new.txt", "beside it"));
+  EXPECT_TRUE(p.CopyFileA("C:\\Kit\\data.exe", "C:\\copy.exe", true));
+  ProcessInformation info;
+  std::string line = "data.exe";
+  EXPECT_TRUE(p.CreateProcessA("C:\\Kit\\data.exe", line.data(), &info));
+  char bytes[4];
+  std::uint32_t read = 0;
+  ASSERT_TRUE(p.ReadFile(file, bytes, sizeof(bytes), &read));
+  EXPECT_EQ(std::string(bytes, read), "inst");
+  ASSERT_TRUE(p.ReadFile(file, bytes, sizeof(bytes), &read));
+  ASSERT_TRUE(p.ReadFile(file, bytes, sizeof(bytes), &read));
+  EXPECT_EQ(std::string(bytes, read), "r");
+  ASSERT_TRUE(p.ReadFile(file, bytes, sizeof(bytes), &read));
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(p.Find("C:\\Kit\\data.exe")->content, "installer");
+  EXPECT_TRUE(p.CloseHandle(file));
+  EXPECT_TRUE(p.CloseHandle(folder));
+  EXPECT_EQ(p.open_files(), 0u);
+  EXPECT_TRUE(p.WriteByOtherProcess("C:\\Kit\\data.exe", "planted"));
+  EXPECT_TRUE(p.RenameByOtherProcess("C:\\Kit", "C:\\Moved"));
+  EXPECT_EQ(p.Find("C:\\Moved\\data.exe")->content, "planted");
+  // A file another process has open for writing refuses the open.
+  p.SetInUse("C:\\other.exe");
+  EXPECT_FALSE(p.CreateFileA("C:\\other.exe", false, &file));
+}
+
+// Only a token with Administrators enabled creates or opens the namespace
+// whose boundary holds that SID; inside it, names are apart from the plain
+// ones.
+TEST(SimulatedPlatformTest, PrivateNamespacesAdmitAdministratorsAlone) {
+  for (bool administrator : {false, true}) {
+    SimulatedPlatform p;
+    p.administrator = administrator;
+    p.AddMutex("Global\\m");
+    EXPECT_EQ(p.CheckTokenMembership(), administrator);
+    Handle boundary = 0;
+    Handle ns = 0;
+    ASSERT_TRUE(p.CreateBoundaryDescriptorW("b", &boundary));
+    ASSERT_TRUE(p.AddSIDToBoundaryDescriptor(&boundary));
+    EXPECT_EQ(
+        p.CreatePrivateNamespaceW(boundary, "a", &ns),
+        administrator ? NamespaceResult::Created : NamespaceResult::Failed);
+    if (!administrator) continue;
+    Handle mutex = 0;
+    EXPECT_EQ(p.CreateMutexA("a\\m", &mutex), MutexResult::Created);
+    EXPECT_TRUE(p.HoldsMutex("m", "b"));
+    EXPECT_FALSE(p.HoldsMutex("Global\\m"));
+    EXPECT_EQ(p.CreatePrivateNamespaceW(boundary, "a", &ns),
+              NamespaceResult::AlreadyExists);
+    EXPECT_TRUE(p.OpenPrivateNamespaceW(boundary, "a2", &ns));
+    EXPECT_EQ(p.CreateMutexA("a2\\m", &mutex), MutexResult::AlreadyExists);
+  }
+  SimulatedPlatform p;
+  p.administrator = false;
+  p.AddPrivateNamespace("b");
+  Handle boundary = 0;
+  Handle ns = 0;
+  ASSERT_TRUE(p.CreateBoundaryDescriptorW("b", &boundary));
+  ASSERT_TRUE(p.AddSIDToBoundaryDescriptor(&boundary));
+  EXPECT_FALSE(p.OpenPrivateNamespaceW(boundary, "a", &ns));
+  p.private_namespaces = false;
+  EXPECT_FALSE(p.CreateBoundaryDescriptorW("b", &boundary));
+}
+
 TEST(SimulatedPlatformTest, RecordsCallsAndFailsThemOnRequest) {
   SimulatedPlatform p;
   p.AddFile("C:\\a");
