@@ -22,6 +22,31 @@ foreach(program stand_in delete_tree fs_probe bench)
   target_link_options(${program} PRIVATE -static)
 endforeach()
 
+# A launcher pinned to a kit of this tree, test_programs/kit: the stand-in
+# as data.exe and the response files of tests/wine/kit. The header is
+# touched after writing, which the script skips when its text is unchanged,
+# so that a relinked stand-in does not run the command on every build.
+set(launcher_test_kit "${launcher_test_programs_dir}/kit")
+set(launcher_test_pins "${CMAKE_BINARY_DIR}/test_pins/kit_pins.h")
+set(launcher_test_responses
+  "${CMAKE_SOURCE_DIR}/tests/wine/kit/setup.iss"
+  "${CMAKE_SOURCE_DIR}/tests/wine/kit/uninstall.iss")
+add_custom_command(OUTPUT "${launcher_test_pins}"
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${launcher_test_kit}"
+  COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:stand_in>" "${launcher_test_kit}/data.exe"
+  COMMAND "${CMAKE_COMMAND}" -E copy ${launcher_test_responses} "${launcher_test_kit}"
+  COMMAND "${CMAKE_COMMAND}" "-DKIT=${launcher_test_kit}" "-DOUTPUT=${launcher_test_pins}"
+          -P "${CMAKE_SOURCE_DIR}/cmake/kit_pins.cmake"
+  COMMAND "${CMAKE_COMMAND}" -E touch "${launcher_test_pins}"
+  DEPENDS stand_in ${launcher_test_responses} "${CMAKE_SOURCE_DIR}/cmake/kit_pins.cmake"
+  COMMENT "Pinning the test kit ${launcher_test_kit}"
+  VERBATIM)
+get_filename_component(launcher_test_pins_dir "${launcher_test_pins}" DIRECTORY)
+launcher_program(pinned_launcher "${launcher_test_pins_dir}")
+target_sources(pinned_launcher PRIVATE "${launcher_test_pins}")
+set_target_properties(pinned_launcher PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
+
 # The 32-bit build is the shipped one: it runs in a win64 prefix (64-bit
 # Windows) and in a win32 prefix (32-bit Windows), and its own build is
 # checked for reproducibility and signing. The 64-bit build runs in a win64

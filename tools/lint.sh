@@ -21,7 +21,7 @@ quiet clang-tidy -p build/host --quiet $host_sources
 echo "== clang-tidy (Windows)"
 cmake --preset windows-x86 >/dev/null
 gcc_dir=$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")
-windows_flags=(--target=i686-w64-mingw32 -std=c++17 -Isrc -Ibuild/windows-x86/generated
+windows_flags=(--target=i686-w64-mingw32 -std=c++17 -Isrc -Ibuild/windows-x86/generated -Ibuild/windows-x86/pins
   -isystem "$gcc_dir/include/c++" -isystem "$gcc_dir/include/c++/i686-w64-mingw32"
   -isystem "$gcc_dir/include/c++/backward")
 quiet clang-tidy --quiet src/platform/windows_platform.cpp src/launcher/main.cpp src/launcher/windows_runtime.cpp -- "${windows_flags[@]}"

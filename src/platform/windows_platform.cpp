@@ -178,7 +178,7 @@ class WindowsPlatform : public PlatformServices {
                                   OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info = {};
-    bool is_folder = ::GetFileInformationByHandle(handle, &info) &&
+    bool is_folder = ::GetFileInformationByHandle(handle, &info) != FALSE &&
                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (is_folder != folder) {
       ::CloseHandle(handle);

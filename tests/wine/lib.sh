@@ -141,7 +141,9 @@ wait_prefix() { "$WINESERVER" -w; }
 build_has_programs() {
   local dir=$1 program
   for program in launcher.exe test_programs/stand_in.exe \
-                 test_programs/delete_tree.exe test_programs/fs_probe.exe; do
+                 test_programs/delete_tree.exe test_programs/fs_probe.exe \
+                 test_programs/pinned_launcher.exe test_programs/kit/data.exe \
+                 test_programs/kit/setup.iss test_programs/kit/uninstall.iss; do
     [ -f "$dir/$program" ] || return 1
   done
 }

@@ -9,6 +9,12 @@
 //     exactly as GetCommandLineA gives it, its current folder, and the bytes
 //     of the uninstall.iss in its own folder as hexadecimal ("-" when there
 //     is none).
+//   * When "<own path>.attack" exists, holding a Windows path P, it tries in
+//     turn to write into P, rename it to "P.moved", delete it, rename its
+//     folder to "<folder>.moved" and copy its own module over it, each with
+//     the plain call, and appends one "attack" record whose last field is
+//     "write=E rename=E delete=E folder=E copy=E": E the call's last error,
+//     or "ok". A rename that succeeded is undone.
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
 //   * It appends an "end" record and exits with the code in
 //     "<own path>.exitcode" (0 without the file).
@@ -111,6 +117,42 @@ std::string Record(const char* kind, const std::string& module) {
   return head + module;
 }
 
+std::string Outcome(const char* step, bool ok) {
+  return std::string(step) + "=" + (ok ? "ok" : std::to_string(GetLastError()));
+}
+
+// Renames `from` to `to` and, when that worked, back again.
+bool MovedAndBack(const std::wstring& from, const std::wstring& to) {
+  if (!MoveFileW(from.c_str(), to.c_str())) return false;
+  MoveFileW(to.c_str(), from.c_str());
+  return true;
+}
+
+// The outcomes of the attacks on `target` (see the top of the file).
+std::string Attack(const std::wstring& module, const std::wstring& target) {
+  HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool wrote = false;
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    wrote = SetFilePointer(file, 0, nullptr, FILE_END) !=
+                INVALID_SET_FILE_POINTER &&
+            WriteFile(file, "attack", 6, &written, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+  }
+  std::string out = Outcome("write", wrote);
+  out += " " + Outcome("rename", MovedAndBack(target, target + L".moved"));
+  out += " " + Outcome("delete", DeleteFileW(target.c_str()) != FALSE);
+  std::wstring folder = FolderOf(target);
+  out += " " + Outcome("folder", MovedAndBack(folder, folder + L".moved"));
+  out += " " + Outcome("copy", CopyFileW(module.c_str(), target.c_str(),
+                                         FALSE) != FALSE);
+  return out;
+}
+
 }  // namespace
 
 int main() {
@@ -132,6 +174,17 @@ int main() {
                       (command_line != nullptr ? command_line : "") + "\t" +
                       current + "\t" + response_field + "\n";
   if (!Append(log, start)) return 91;
+
+  std::string target;
+  if (ReadWhole(module + L".attack", &target)) {
+    target.erase(target.find_last_not_of("\r\n") + 1);
+    wchar_t wide[MAX_PATH * 4] = {};
+    MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, wide, MAX_PATH * 4);
+    if (!Append(log, Record("attack", Utf8(module)) + "\t" +
+                         Attack(module, wide) + "\n")) {
+      return 93;
+    }
+  }
 
   long sleep_ms = NumberFrom(module + L".sleep", 0);
   if (sleep_ms > 0) Sleep(static_cast<DWORD>(sleep_ms));
