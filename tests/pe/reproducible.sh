@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Two builds of the shipped preset from two copies of the sources give the
-# same launcher.exe, byte for byte:
+# same launcher.exe, byte for byte, and then, pinned to a kit, the same kit
+# folder (the kit target); a kit folder without data.exe fails to configure:
 #
 #   reproducible.sh SOURCE_DIR
 #
@@ -23,12 +24,22 @@ copy_sources() {
   fi
 }
 
-# build DIR JOBS: prints the built executable's path.
+# A kit to pin: an installer stand-in and one response file.
+mkdir -p "$work/kit"
+printf 'MZ a new installer' >"$work/kit/data.exe"
+printf '[responses]\r\n' >"$work/kit/setup.iss"
+
+# build DIR JOBS: prints the built executable's path; the pinned kit is
+# then in DIR/kit.
 build() {
   copy_sources "$1"
   (cd "$1" && cmake --preset windows-x86 >/dev/null &&
-    cmake --build --preset windows-x86 --target launcher -j "$2" >/dev/null) || return 1
-  echo "$1/build/windows-x86/launcher.exe"
+    cmake --build --preset windows-x86 --target launcher -j "$2" >/dev/null &&
+    cp build/windows-x86/launcher.exe "$1/launcher.exe" &&
+    cmake --preset windows-x86 -DLAUNCHER_KIT="$work/kit" >/dev/null &&
+    cmake --build --preset windows-x86 --target kit -j "$2" >/dev/null &&
+    mv build/windows-x86/kit "$1/kit") || return 1
+  echo "$1/launcher.exe"
 }
 
 first=$(build "$work/a" 1)
@@ -40,3 +51,21 @@ if ! cmp "$first" "$second"; then
   exit 1
 fi
 echo "ok: both builds are the same"
+
+(cd "$(dirname "$first")/kit" && sha256sum -c SHA256SUMS) || exit 1
+diff -r "$(dirname "$first")/kit" "$(dirname "$second")/kit" || exit 1
+cmp -s "$first" "$(dirname "$first")/kit/setup.exe" && {
+  echo "FAIL: the pinned launcher is the unpinned one"
+  exit 1
+}
+echo "ok: both pinned kits are the same"
+
+rm "$work/kit/data.exe"
+# CMake wraps its messages: the words are compared with the lines joined.
+if ! output=$(cd "$work/a" && cmake --preset windows-x86 -DLAUNCHER_KIT="$work/kit" 2>&1) &&
+    tr -s ' \n' '  ' <<<"$output" | grep -q 'LAUNCHER_KIT has no data.exe'; then
+  echo "ok: a kit without data.exe fails to configure"
+else
+  echo "FAIL: a kit without data.exe configured"
+  exit 1
+fi
