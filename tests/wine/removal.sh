@@ -14,10 +14,20 @@ KIT='C:\Kit'
 L_RESPONSE="[kit uninstall responses] $RANDOM$RANDOM"$'\r\n'
 mkdir -p "$DRIVE_C/work"
 
-# prepare_kit [no-data] [no-response]: a fresh launcher folder.
+# The kit pinned_launcher.exe was built for: the stand-in as data.exe and
+# the response files of tests/wine/kit.
+TEST_KIT=$BUILD/test_programs/kit
+
+# prepare_kit [no-data] [no-response] | pinned: a fresh launcher folder; a
+# pinned one is pinned_launcher.exe with a copy of the build's test kit.
 prepare_kit() {
   rm -rf "$(unix_of "$KIT")"
   mkdir -p "$(unix_of "$KIT")"
+  if [ "${1:-}" = pinned ]; then
+    cp "$BUILD/test_programs/pinned_launcher.exe" "$(unix_of "$KIT\\launcher.exe")"
+    cp "$TEST_KIT"/{data.exe,setup.iss,uninstall.iss} "$(unix_of "$KIT")"
+    return
+  fi
   cp "$BUILD/launcher.exe" "$(unix_of "$KIT\\launcher.exe")"
   [[ " $* " == *" no-data "* ]] || put_stand_in "$KIT\\data.exe"
   put_file "$KIT\\setup.iss" "[kit install responses]"$'\r\n'
@@ -254,5 +264,79 @@ check_launch_status
 check_started "setup.exe runs, nothing after it" "$M\\setup.exe"
 check_uninstaller_run "$M"
 check_removed "$M"
+
+# ---- A pinned kit ----
+section "a pinned kit as it was built"
+prepare_kit pinned
+plant_previous "$M"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+check_uninstaller_run "$M"
+check_eq "setup.exe finds the kit's uninstall.iss staged" \
+  "$(hex_of "$TEST_KIT/uninstall.iss")" "$(record_field start "$M\\setup.exe" 7)"
+check_eq "data.exe's silent command line" "$(silent_line "$KIT")" \
+  "$(record_field start "$KIT\\data.exe" 5)"
+check_removed "$M"
+
+# Each a kit file that differs from the pinned one.
+for change in "data.exe is one byte longer" "uninstall.iss is one byte longer" \
+              "setup.iss is missing"; do
+  section "a pinned kit whose $change"
+  prepare_kit pinned
+  file=$(unix_of "$KIT\\${change%% *}")
+  if [[ $change == *missing ]]; then rm "$file"; else printf x >>"$file"; fi
+  plant_previous "$M"
+  planted=$(tree_of "$(unix_of "$M")")
+  reset_log
+  launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+  check_launch_status
+  check_started "nothing starts"
+  check_eq "the maintenance folder stays as planted" "$planted" \
+    "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
+done
+
+# The kit's files and folder are held from the check until data.exe has
+# started: the uninstaller, run in between, can change none of them.
+section "setup.exe (1500 ms) attacks the pinned kit's data.exe"
+prepare_kit pinned
+plant_previous "$M" setup 1500
+put_file "$M\\setup.exe.attack" "$KIT\\data.exe"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+attack=$(record_field attack "$M\\setup.exe" 5)
+note "attack: ${attack:-no record}"
+check "writing, renaming, deleting, moving its folder, copying over it fail" \
+  grep -Eqx 'write=[0-9]+ rename=[0-9]+ delete=[0-9]+ folder=[0-9]+ copy=[0-9]+' \
+  <<<"$attack"
+check "data.exe keeps the pinned bytes" \
+  cmp -s "$TEST_KIT/data.exe" "$(unix_of "$KIT\\data.exe")"
+check_removed "$M"
+
+# ---- data.exe the launcher itself ----
+# Started, it would start itself again and again: the prefix would never
+# fall idle.
+section "data.exe a copy of launcher.exe (an unpinned kit)"
+prepare_kit no-data
+cp "$BUILD/launcher.exe" "$(unix_of "$KIT\\data.exe")"
+plant_previous "$M"
+planted=$(tree_of "$(unix_of "$M")")
+reset_log
+start_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+if timeout 60 "$WINESERVER" -w; then
+  pass "every process of the prefix ends within 60 s"
+else
+  fail "every process of the prefix ends within 60 s"
+  "$WINESERVER" -k
+fi
+background_status
+check_eq "the launcher's exit code is 0" 0 "$BACKGROUND_STATUS"
+check_eq "the launcher writes nothing" "" "$BACKGROUND_OUTPUT"
+check_started "nothing starts"
+check_eq "the maintenance folder stays as planted" "$planted" \
+  "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
 
 finish

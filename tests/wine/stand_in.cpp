@@ -11,8 +11,9 @@
 //     is none).
 //   * When "<own path>.attack" exists, holding a Windows path P, it tries in
 //     turn to write into P, rename it to "P.moved", delete it, rename its
-//     folder to "<folder>.moved" and copy its own module over it, each with
-//     the plain call, and appends one "attack" record whose last field is
+//     folder to "<folder>.moved" and copy the .attack file over it (bytes
+//     that differ from any stand-in's), each with the plain call, and
+//     appends one "attack" record whose last field is
 //     "write=E rename=E delete=E folder=E copy=E": E the call's last error,
 //     or "ok". A rename that succeeded is undone.
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
@@ -129,7 +130,7 @@ bool MovedAndBack(const std::wstring& from, const std::wstring& to) {
 }
 
 // The outcomes of the attacks on `target` (see the top of the file).
-std::string Attack(const std::wstring& module, const std::wstring& target) {
+std::string Attack(const std::wstring& source, const std::wstring& target) {
   HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -148,7 +149,7 @@ std::string Attack(const std::wstring& module, const std::wstring& target) {
   out += " " + Outcome("delete", DeleteFileW(target.c_str()) != FALSE);
   std::wstring folder = FolderOf(target);
   out += " " + Outcome("folder", MovedAndBack(folder, folder + L".moved"));
-  out += " " + Outcome("copy", CopyFileW(module.c_str(), target.c_str(),
+  out += " " + Outcome("copy", CopyFileW(source.c_str(), target.c_str(),
                                          FALSE) != FALSE);
   return out;
 }
@@ -175,13 +176,14 @@ int main() {
                       current + "\t" + response_field + "\n";
   if (!Append(log, start)) return 91;
 
+  std::wstring attack = module + L".attack";
   std::string target;
-  if (ReadWhole(module + L".attack", &target)) {
+  if (ReadWhole(attack, &target)) {
     target.erase(target.find_last_not_of("\r\n") + 1);
     wchar_t wide[MAX_PATH * 4] = {};
     MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, wide, MAX_PATH * 4);
     if (!Append(log, Record("attack", Utf8(module)) + "\t" +
-                         Attack(module, wide) + "\n")) {
+                         Attack(attack, wide) + "\n")) {
       return 93;
     }
   }

@@ -1,0 +1,2 @@
+[test kit install responses]
+answer=install

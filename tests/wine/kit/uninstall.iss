@@ -1,0 +1,2 @@
+[test kit uninstall responses]
+answer=remove
