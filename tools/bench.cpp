@@ -3,6 +3,7 @@
 //
 //   bench delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS
 //   bench startup LAUNCHER DATA ROUNDS
+//   bench pinned PINNED UNPINNED LOG ROUNDS
 //
 // delete: the launcher's folder deletion against the command interpreter's
 // "rmdir /s /q" on identical generated trees.
@@ -12,6 +13,12 @@
 // rmdir figure covers CreateProcess of the interpreter and the wait for it;
 // the cost of an interpreter that does nothing ("cmd.exe /c rem") is timed
 // too and printed for reference. Exit code 1 when a tree is left behind.
+//
+// pinned: a launcher pinned to the data.exe beside it against an unpinned
+// one beside a copy of the same file, each from its start until it has
+// ended, alternating. Each data.exe is a stand-in that records to LOG; every
+// launcher run must be followed by its data.exe's end record, or the bench
+// fails with exit code 1 (a launcher that refused its kit would look fast).
 #include <windows.h>
 
 #include <algorithm>
@@ -122,6 +129,102 @@ int Startup(const std::string& launcher, const std::string& data, int rounds) {
   return 0;
 }
 
+// The "end" records of `module` in the stand-in log `log`, or -1 while a
+// stand-in holds the log for its append.
+int EndsIn(const std::string& log, const std::string& module) {
+  HANDLE file =
+      CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+  }
+  std::string content;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+    content.append(chunk, got);
+  }
+  CloseHandle(file);
+  const std::string record = "\t" + module + "\n";
+  int ends = 0;
+  for (size_t line = 0; line < content.size();) {
+    size_t next = content.find('\n', line);
+    if (next == std::string::npos) break;
+    ++next;
+    if (content.compare(line, 4, "end\t") == 0 && next - line > record.size() &&
+        content.compare(next - record.size(), record.size(), record) == 0) {
+      ++ends;
+    }
+    line = next;
+  }
+  return ends;
+}
+
+// Waits up to a minute until `module` has recorded `ends` ends in `log`.
+bool WaitForEnds(const std::string& log, const std::string& module, int ends) {
+  for (int waited = 0; waited < 60000; waited += 10) {
+    if (EndsIn(log, module) >= ends) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+int Pinned(const std::string& pinned, const std::string& unpinned,
+           const std::string& log, int rounds) {
+  SetEnvironmentVariableA("STANDIN_LOG", log.c_str());
+  DeleteFileA(log.c_str());
+  const std::string launchers[2] = {pinned, unpinned};
+  std::string data[2];
+  for (int which = 0; which < 2; ++which) {
+    data[which] =
+        launchers[which].substr(0, launchers[which].find_last_of('\\')) +
+        "\\data.exe";
+  }
+  WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+  if (!GetFileAttributesExA(data[0].c_str(), GetFileExInfoStandard,
+                            &attributes)) {
+    std::fprintf(stderr, "no %s\n", data[0].c_str());
+    return 2;
+  }
+  ULARGE_INTEGER size;
+  size.LowPart = attributes.nFileSizeLow;
+  size.HighPart = attributes.nFileSizeHigh;
+  const double mib = static_cast<double>(size.QuadPart) / (1024.0 * 1024.0);
+  std::vector<double> seconds[2];
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      int which = (turn == 0) == (round % 2 == 0) ? 0 : 1;
+      const std::string& launcher = launchers[which];
+      double taken = TimeProcess(launcher, "\"" + launcher + "\"");
+      if (taken < 0) {
+        std::fprintf(stderr, "cannot start %s\n", launcher.c_str());
+        return 1;
+      }
+      if (!WaitForEnds(log, data[which], round + 1)) {
+        std::fprintf(stderr, "%s did not start %s in round %d\n",
+                     launcher.c_str(), data[which].c_str(), round + 1);
+        return 1;
+      }
+      seconds[which].push_back(taken);
+      Sleep(100);  // let that data.exe's process end too
+    }
+  }
+  double pinned_median = Median(seconds[0]);
+  double unpinned_median = Median(seconds[1]);
+  std::printf("%d rounds, %.0f MiB data.exe, started after every run\n", rounds,
+              mib);
+  std::printf("median pinned launcher, start to end:   %.3f s\n",
+              pinned_median);
+  std::printf("median unpinned launcher, start to end: %.3f s\n",
+              unpinned_median);
+  std::printf(
+      "ratio pinned/unpinned start-up: %.2f (pinned %.3f s, unpinned %.3f s, "
+      "%+.0f ms for %.0f MiB)\n",
+      pinned_median / unpinned_median, pinned_median, unpinned_median,
+      (pinned_median - unpinned_median) * 1000, mib);
+  return 0;
+}
+
 int Delete(int argc, char** argv) {
   if (argc != 6) {
     std::fprintf(stderr,
@@ -202,8 +305,12 @@ int main(int argc, char** argv) {
   if (command == "startup" && argc == 5 && std::atoi(argv[4]) > 0) {
     return Startup(argv[2], argv[3], std::atoi(argv[4]));
   }
+  if (command == "pinned" && argc == 6 && std::atoi(argv[5]) > 0) {
+    return Pinned(argv[2], argv[3], argv[4], std::atoi(argv[5]));
+  }
   std::fprintf(stderr,
                "usage: bench delete ROOT FOLDERS FILES_PER_FOLDER ROUNDS\n"
-               "       bench startup LAUNCHER DATA ROUNDS\n");
+               "       bench startup LAUNCHER DATA ROUNDS\n"
+               "       bench pinned PINNED UNPINNED LOG ROUNDS\n");
   return 2;
 }

@@ -7,6 +7,12 @@
 #             and their ratio;
 #   start-up  the launcher with nothing to remove, from its start until it has
 #             ended, against starting the same stand-in data.exe directly;
+#   pinned    the same start-up of a launcher pinned to a 64 MiB data.exe (the
+#             stand-in with random bytes appended after its image), which it
+#             hashes first, against an unpinned launcher beside a copy of that
+#             file, alternating, medians, their ratio and difference; each run
+#             must have started its data.exe (build/bench-pinned-<x86|x64>
+#             holds the pinned launcher's build);
 #   size      of each build's launcher.exe;
 # and, on the host alone, without Wine:
 #   hash      the launcher's SHA-256 (tools/hash_bench.cpp, from a release
@@ -14,7 +20,7 @@
 #             256 MiB of random bytes, both from a hot page cache; the digests
 #             must agree.
 #
-#   tools/bench.sh [hash|delete|startup|size]...   (default: all four)
+#   tools/bench.sh [hash|delete|startup|pinned|size]...   (default: all five)
 #
 # Builds the windows-x86 and windows-x64 presets first unless hash is the only
 # part. The Wine timings are taken inside one Windows program, so neither tree
@@ -23,7 +29,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(hash delete startup size)
+[ ${#parts[@]} -eq 0 ] && parts=(hash delete startup pinned size)
 status=0
 summary=""
 timed=()
@@ -31,13 +37,14 @@ windows=0
 for part in "${parts[@]}"; do
   case $part in
     hash) ;;
-    delete|startup) timed+=("$part"); windows=1 ;;
+    delete|startup|pinned) timed+=("$part"); windows=1 ;;
     size) windows=1 ;;
     *) echo "unknown part: $part" >&2; exit 2 ;;
   esac
 done
 
-finish() {
+# Not "finish": tests/wine/lib.sh, sourced below, has its own.
+conclude() {
   if [ -n "$summary" ]; then
     echo "== side by side"
     printf '%s' "$summary"
@@ -85,7 +92,7 @@ bench_hash() {
 }
 
 if [[ " ${parts[*]} " == *" hash "* ]]; then bench_hash; fi
-[ "$windows" -eq 1 ] || finish
+[ "$windows" -eq 1 ] || conclude
 
 ensure_packages "${TEST_PACKAGES[@]}"
 for preset in windows-x86 windows-x64; do
@@ -97,7 +104,9 @@ done
 . tests/wine/lib.sh
 find_wine
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/launcher-bench.XXXXXX")
-trap cleanup EXIT
+# Not under errexit: its "wineserver -k" fails for a prefix whose server has
+# already ended, which would turn the exit code into 1.
+trap 'cleanup || true' EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 
 # The settings measured, as "build prefix": the shipped 32-bit build on
@@ -123,6 +132,31 @@ prepare() {
   cp "build/$build/test_programs/stand_in.exe" "$bench_dir/kit/data.exe"
 }
 
+# pin BUILD: the 64 MiB data.exe of a setting of BUILD in $WORK/kit-BUILD, and
+# a launcher of BUILD pinned to it in build/bench-pinned-<x86|x64>.
+pin() {
+  local build=$1 kit=$WORK/kit-$1 dir=build/bench-pinned-${1#windows-}
+  [ -f "$kit/data.exe" ] && return
+  mkdir -p "$kit"
+  cp "build/$build/test_programs/stand_in.exe" "$kit/data.exe"
+  head -c $((64 * 1024 * 1024 - $(stat -c %s "$kit/data.exe"))) /dev/urandom >>"$kit/data.exe"
+  cmake --preset "$build" -B "$dir" -DLAUNCHER_KIT="$kit" -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$dir" --target launcher -j "$(nproc)" >/dev/null
+}
+
+# C:\bench\pinned and C:\bench\unpinned: each a launcher beside a copy of the
+# 64 MiB data.exe of this setting's build.
+prepare_pinned() {
+  local build=$1 kit
+  pin "$build"
+  for kit in pinned unpinned; do
+    mkdir -p "$bench_dir/$kit"
+    cp "$WORK/kit-$build/data.exe" "$bench_dir/$kit/"
+  done
+  cp "build/bench-pinned-${build#windows-}/launcher.exe" "$bench_dir/pinned/"
+  cp "build/$build/launcher.exe" "$bench_dir/unpinned/"
+}
+
 # bench SETTING ARGUMENT...: one measurement, its lines printed and kept.
 bench() {
   local setting=$1
@@ -130,7 +164,10 @@ bench() {
   run_in "$DRIVE_C" 'C:\bench\bench.exe' "$@" || true
   [ "$RUN_STATUS" -eq 0 ] || status=1
   echo "$RUN_OUTPUT"
-  summary+=$(grep '^ratio' <<<"$RUN_OUTPUT" | sed "s/^/$setting: /")$'\n'
+  # A failed measurement has no ratio line; the other settings still run.
+  local ratios
+  ratios=$(grep '^ratio' <<<"$RUN_OUTPUT" | sed "s/^/$setting: /" || true)
+  [ -z "$ratios" ] || summary+=$ratios$'\n'
   wait_prefix
 }
 
@@ -141,13 +178,19 @@ for setting in "${settings[@]}"; do
   name="$build build, $arch prefix"
   prepare "$build" "$arch"
   for part in "${timed[@]}"; do
-    if [ "$part" = delete ]; then
-      echo "== $name: DeleteFolderTree against cmd /c rmdir /s /q"
-      bench "$name" delete 'C:\bench\trees' 100 50 5
-    else
-      echo "== $name: launcher with nothing to remove against data.exe alone"
-      bench "$name" startup 'C:\bench\kit\launcher.exe' 'C:\bench\kit\data.exe' 21
-    fi
+    case $part in
+      delete)
+        echo "== $name: DeleteFolderTree against cmd /c rmdir /s /q"
+        bench "$name" delete 'C:\bench\trees' 100 50 5 ;;
+      startup)
+        echo "== $name: launcher with nothing to remove against data.exe alone"
+        bench "$name" startup 'C:\bench\kit\launcher.exe' 'C:\bench\kit\data.exe' 21 ;;
+      pinned)
+        echo "== $name: launcher pinned to a 64 MiB data.exe against an unpinned one"
+        prepare_pinned "$build"
+        bench "$name" pinned 'C:\bench\pinned\launcher.exe' \
+          'C:\bench\unpinned\launcher.exe' 'C:\bench\records.log' 7 ;;
+    esac
   done
 done
 if [[ " ${parts[*]} " == *" size "* ]]; then
@@ -157,4 +200,4 @@ if [[ " ${parts[*]} " == *" size "* ]]; then
       "$(stat -c %s "build/$build/launcher.exe")"
   done
 fi
-finish
+conclude
