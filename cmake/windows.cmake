@@ -32,6 +32,9 @@ set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 foreach(target launcher_logic windows_platform)
   target_compile_options(${target} PRIVATE ${lean_flags})
 endforeach()
+# Hashing a pinned kit is the one place where speed matters more than
+# size: -O2 hashes about half again as fast for a few hundred bytes more.
+set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -O2)
 
 # launcher_program(TARGET PINS_DIR): the launcher program, pinned to the kit
 # whose kit_pins.h lies in PINS_DIR.
