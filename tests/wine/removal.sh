@@ -3,7 +3,9 @@
 # response file staged into the maintenance folder, the uninstaller's exact
 # command line, the wait for it before the new installer starts, the
 # maintenance folder's deletion, the cases where something is missing or in
-# the way, and a second launcher started while the first one runs.
+# the way, a second launcher started while the first one runs, a pinned kit
+# (as built, changed, attacked while it is held) and a kit whose data.exe is
+# the launcher itself.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 wine_suite_start
