@@ -291,19 +291,14 @@ void SimulatedPlatform::AddPrivateNamespace(const std::string& boundary) {
 bool SimulatedPlatform::WriteByOtherProcess(const std::string& path,
                                             const std::string& content) {
   std::string key = Resolve(path, true);
-  auto it = tree_.find(key);
-  if (key.empty() || HeldKey(key)) return false;
-  if (it == tree_.end()) {
+  if (key.empty()) return false;
+  if (tree_.count(key) == 0) {
     if (!IsFolder(ParentOf(key))) return false;
     AddFile(key, content);
     return true;
   }
-  Node& node = it->second;
-  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-      node.in_use) {
-    return false;
-  }
-  node.content = content;
+  if (RefusesChange(key)) return false;
+  tree_[key].content = content;
   return true;
 }
 
@@ -336,14 +331,8 @@ bool SimulatedPlatform::RenameByOtherProcess(const std::string& from,
 
 bool SimulatedPlatform::DeleteByOtherProcess(const std::string& path) {
   std::string key = Resolve(path, false);
-  auto it = tree_.find(key);
-  if (it == tree_.end() || HeldKey(key)) return false;
-  const Node& node = it->second;
-  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-      node.in_use) {
-    return false;
-  }
-  tree_.erase(it);
+  if (tree_.count(key) == 0 || RefusesChange(key)) return false;
+  tree_.erase(key);
   return true;
 }
 
@@ -365,8 +354,11 @@ bool SimulatedPlatform::Exists(const std::string& path) const {
 
 bool SimulatedPlatform::HoldsMutex(const std::string& name,
                                    const std::string& boundary) const {
-  std::string key =
-      boundary.empty() ? name : NamespaceKey(boundary, true) + "\\" + name;
+  return HoldsMutexKey(
+      boundary.empty() ? name : NamespaceKey(boundary, true) + "\\" + name);
+}
+
+bool SimulatedPlatform::HoldsMutexKey(const std::string& key) const {
   return std::any_of(mutex_handles_.begin(), mutex_handles_.end(),
                      [&key](const auto& entry) { return entry.second == key; });
 }
@@ -485,6 +477,12 @@ bool SimulatedPlatform::HasChildren(const std::string& key) const {
 
 Handle SimulatedPlatform::NewHandle() { return next_handle_++; }
 
+bool SimulatedPlatform::RefusesChange(const std::string& key) const {
+  const Node& node = tree_.at(key);
+  return (node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
+         node.in_use || HeldKey(key);
+}
+
 bool SimulatedPlatform::HeldKey(const std::string& key) const {
   return std::any_of(files_.begin(), files_.end(), [&key](const auto& entry) {
     return NoCaseEqual(entry.second.key, key);
@@ -590,14 +588,8 @@ bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
       !IsFolder(ParentOf(key))) {
     return false;
   }
-  auto present = tree_.find(key);
-  if (present != tree_.end()) {
-    const Node& old = present->second;
-    if (fail_if_exists ||
-        (old.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-        old.in_use || HeldKey(key)) {
-      return false;
-    }
+  if (tree_.count(key) != 0 && (fail_if_exists || RefusesChange(key))) {
+    return false;
   }
   Node copy = source->second;
   copy.name = LastPart(key);
@@ -608,17 +600,10 @@ bool SimulatedPlatform::CopyFileA(const char* existing, const char* target,
   return true;
 }
 
+// This process meets the same refusals as any other.
 bool SimulatedPlatform::DeleteFileA(const char* path) {
   if (Record(Op::DeleteFileA, path)) return false;
-  auto it = tree_.find(Resolve(path, false));
-  if (it == tree_.end()) return false;
-  const Node& node = it->second;
-  if ((node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
-      node.in_use || HeldKey(it->first)) {
-    return false;
-  }
-  tree_.erase(it);
-  return true;
+  return DeleteByOtherProcess(path);
 }
 
 bool SimulatedPlatform::RemoveDirectoryA(const char* path) {
@@ -856,9 +841,7 @@ MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   if (foreign != foreign_mutexes_.end() && foreign->second) {
     return MutexResult::AccessDenied;
   }
-  bool exists = foreign != foreign_mutexes_.end() ||
-                std::any_of(mutex_handles_.begin(), mutex_handles_.end(),
-                            [&key](const auto& h) { return h.second == key; });
+  bool exists = foreign != foreign_mutexes_.end() || HoldsMutexKey(key);
   *mutex = NewHandle();
   handles_.insert(*mutex);
   mutex_handles_[*mutex] = key;

@@ -258,6 +258,10 @@ class SimulatedPlatform : public PlatformServices {
   std::string ResolveCommandLineHead(const std::string& line) const;
   Handle NewHandle();
   bool HeldKey(const std::string& key) const;
+  // A file at `key` (which exists) that refuses writing and deletion: a
+  // folder, read-only, in use or held.
+  bool RefusesChange(const std::string& key) const;
+  bool HoldsMutexKey(const std::string& key) const;
   // Held itself, or (for a folder) anything below it.
   bool HeldAtOrBelow(const std::string& key) const;
   // The key a mutex name stands for: in a namespace opened under its alias,
