@@ -134,17 +134,11 @@ std::string Attack(const std::wstring& source, const std::wstring& target) {
   HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool wrote = false;
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    wrote = SetFilePointer(file, 0, nullptr, FILE_END) !=
-                INVALID_SET_FILE_POINTER &&
-            WriteFile(file, "attack", 6, &written, nullptr);
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-  }
-  std::string out = Outcome("write", wrote);
+  DWORD written = 0;
+  std::string out = Outcome(
+      "write", file != INVALID_HANDLE_VALUE &&
+                   WriteFile(file, "attack", 6, &written, nullptr) != FALSE);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   out += " " + Outcome("rename", MovedAndBack(target, target + L".moved"));
   out += " " + Outcome("delete", DeleteFileW(target.c_str()) != FALSE);
   std::wstring folder = FolderOf(target);
