@@ -479,7 +479,7 @@ Handle SimulatedPlatform::NewHandle() { return next_handle_++; }
 
 bool SimulatedPlatform::RefusesChange(const std::string& key) const {
   const Node& node = tree_.at(key);
-  return (node.attributes & (kAttributeDirectory | kAttributeReadOnly)) ||
+  return (node.attributes & (kAttributeDirectory | kAttributeReadOnly)) != 0 ||
          node.in_use || HeldKey(key);
 }
 
