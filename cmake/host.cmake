@@ -15,7 +15,9 @@ if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
   target_compile_options(launcher_logic PRIVATE ${sanitize_flags})
 endif()
 
-add_library(simulated_platform STATIC src/platform/simulated_platform.cpp)
+add_library(simulated_platform STATIC
+  src/platform/path_spec.cpp
+  src/platform/simulated_platform.cpp)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own

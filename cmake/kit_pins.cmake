@@ -1,4 +1,4 @@
-# Writes the header that pins a kit: the SHA-256 of each of data.exe,
+# Writes the header that pins a kit: the SHA-256 and size of each of data.exe,
 # setup.iss and uninstall.iss present in the folder KIT, as constants of the
 # launcher; a file that is absent stays unpinned, and without KIT nothing is
 # pinned. The header is rewritten only when its text changes.
@@ -17,9 +17,10 @@ function(launcher_write_kit_pins kit output)
   foreach(name ${LAUNCHER_KIT_FILES})
     if(NOT kit STREQUAL "" AND EXISTS "${kit}/${name}" AND NOT IS_DIRECTORY "${kit}/${name}")
       file(SHA256 "${kit}/${name}" digest)
+      file(SIZE "${kit}/${name}" size)
       string(REGEX REPLACE "(..)" "0x\\1," bytes "${digest}")
       string(REGEX REPLACE ",$" "" bytes "${bytes}")
-      string(APPEND text "    {true, {{${bytes}}}},  // ${name}\n")
+      string(APPEND text "    {true, {{${bytes}}}, ${size}u},  // ${name}\n")
     else()
       string(APPEND text "    {false, {}},  // ${name}: not pinned\n")
     endif()

@@ -20,9 +20,12 @@ set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 
 configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONLY)
 
-add_library(windows_platform STATIC src/platform/windows_platform.cpp)
+add_library(windows_platform STATIC
+  src/platform/path_spec.cpp
+  src/platform/windows_platform.cpp)
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-target_link_libraries(windows_platform PUBLIC shlwapi advapi32)
+# KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).
+target_link_libraries(windows_platform PUBLIC advapi32)
 
 # No exceptions anywhere in the program, and the runtime support that keeps
 # the library's throwing code out (see windows_runtime.cpp). Everything from

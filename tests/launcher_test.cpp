@@ -107,6 +107,8 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
     EXPECT_EQ(p.exited(), c.runs) << c.what;
     // A step runs only after the one before it succeeded.
     std::vector<Op> ops = p.ops();
+    // No DLL from the current folder, from the first call on.
+    EXPECT_EQ(ops.front(), Op::SetDefaultDllDirectories) << c.what;
     auto count = [&ops](Op op) {
       return std::count(ops.begin(), ops.end(), op);
     };
@@ -131,7 +133,7 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
 }
 
 KitPin PinOf(const std::string& content) {
-  return KitPin{true, Sha256Of(content.data(), content.size())};
+  return KitPin{true, Sha256Of(content.data(), content.size()), content.size()};
 }
 
 // A pinned kit runs only as it was built: each pinned file present, opened
@@ -145,10 +147,11 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
   struct Case {
     const char* what;
     const char* missing;  // file removed before the run
-    const char* changed;  // file whose content differs
+    const char* changed;  // file whose bytes differ, its size kept
     const char* in_use;   // file another process has open for writing
     const char* refused;  // path whose open fails
     bool runs;
+    bool grown = false;  // data.exe one byte longer: refused unread
   };
   const Case cases[] = {
       {"as built", "", "", "", "", true},
@@ -160,6 +163,7 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
       {"uninstall.iss changed", "", "uninstall.iss", "", "", false},
       {"data.exe open elsewhere", "", "", "data.exe", "", false},
       {"launcher folder refused", "", "", "", "D:\\Setup", false},
+      {"data.exe of another size", "", "", "", "", false, true},
   };
   for (const Case& c : cases) {
     SimulatedPlatform p;
@@ -170,7 +174,11 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
     KitPins pins{PinOf(kData), PinOf("install answers"),
                  PinOf("uninstall answers")};
     if (*c.missing != '\0') p.Remove(kKit + c.missing);
-    if (*c.changed != '\0') p.AddFile(kKit + c.changed, "changed");
+    if (*c.changed != '\0') {
+      std::size_t size = p.Find(kKit + c.changed)->content.size();
+      p.AddFile(kKit + c.changed, std::string(size, '#'));
+    }
+    if (c.grown) p.AddFile(kKit + "data.exe", kData + "x");
     if (*c.in_use != '\0') p.SetInUse(kKit + c.in_use);
     if (*c.refused != '\0') p.FailOn(Op::CreateFileA, c.refused);
     p.AddFile(kM32 + "\\setup.exe");
@@ -188,6 +196,10 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
     if (!c.runs) {
       EXPECT_EQ(p.tree(), before) << c.what;
       EXPECT_TRUE(p.processes().empty()) << c.what;
+      std::vector<Op> ops = p.ops();
+      EXPECT_TRUE(!c.grown ||
+                  std::count(ops.begin(), ops.end(), Op::ReadFile) == 0)
+          << c.what;
       continue;
     }
     EXPECT_EQ(attacks, std::vector<bool>({false, false, false, false, true}));

@@ -92,6 +92,7 @@ TEST(LocationsTest, LauncherFolder) {
     std::string module;
     bool fails;
     std::optional<std::string> folder;
+    bool shift_jis = false;  // 0x95 leads a double-byte character
   };
   std::string long_folder = "D:\\" + std::string(246, 'f');  // 249 characters
   const Case cases[] = {
@@ -103,11 +104,14 @@ TEST(LocationsTest, LauncherFolder) {
       // One more and the platform cuts the name short: its folder is unknown.
       {long_folder + "\\launch.exe", false, std::nullopt},
       {"D:\\Setup\\launcher.exe", true, std::nullopt},
+      // "D:\Kit\<0x95 0x5C>.exe": a trail byte 0x5C is no separator.
+      {"D:\\Kit\\\x95\\.exe", false, std::string("D:\\Kit"), true},
   };
   for (const Case& c : cases) {
     SimulatedPlatform platform;
     platform.module_file_name = c.module;
     if (c.fails) platform.FailOn(SimulatedPlatform::Op::GetModuleFileNameA);
+    if (c.shift_jis) platform.lead_bytes.set(0x95);
     EXPECT_EQ(LauncherFolder(platform), c.folder) << c.module;
   }
 }

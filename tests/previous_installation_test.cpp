@@ -64,6 +64,11 @@ TEST_F(PreviousInstallationTest, WholeRunInOrder) {
             kM + "\\setup.exe -s -uninst -f1\"" + kM + "\\uninstall.iss\"");
   EXPECT_EQ(platform_.processes()[1].command_line,
             "D:\\Setup\\data.exe -s -f1\"D:\\Setup\\setup.iss\"");
+  // The uninstaller finds no DLL of the launcher's current folder; the new
+  // installer keeps that folder.
+  EXPECT_EQ(platform_.processes()[0].current_directory,
+            "C:\\Windows\\system32");
+  EXPECT_EQ(platform_.processes()[1].current_directory, "C:\\Users\\admin");
   EXPECT_FALSE(platform_.Exists(kM));
   EXPECT_TRUE(platform_.Exists(
       "C:\\Program Files\\InstallShield Installation Information"));
@@ -218,6 +223,12 @@ TEST_F(PreviousInstallationTest, EveryCallFailingAloneKeepsTheRunSound) {
             p->processes().begin(), p->processes().end(),
             [](const auto& proc) { return proc.image == kL + "\\data.exe"; });
         EXPECT_EQ(data_started, !data_failed && !module_failed) << context;
+        for (const auto& proc : p->processes()) {
+          bool uninstaller = proc.image == M + "\\setup.exe";
+          EXPECT_TRUE(!uninstaller ||
+                      proc.current_directory == "C:\\Windows\\system32")
+              << context;
+        }
         EXPECT_EQ(p->exited(), data_started) << context;
         EXPECT_FALSE(p->called_after_exit()) << context;
       }

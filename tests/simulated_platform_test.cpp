@@ -178,7 +178,7 @@ TEST(SimulatedPlatformTest, ProgramResolutionWithoutApplicationName) {
     for (const std::string& program : c.programs) p.AddFile(program);
     std::string line = c.line;
     ProcessInformation info;
-    bool started = p.CreateProcessA(nullptr, line.data(), &info);
+    bool started = p.CreateProcessA(nullptr, line.data(), nullptr, &info);
     EXPECT_EQ(started, *c.image != '\0') << c.line;
     if (started) {
       EXPECT_EQ(p.processes().back().image, c.image) << c.line;
@@ -193,11 +193,21 @@ TEST(SimulatedPlatformTest, ApplicationNameIsNeverSearchedFor) {
   p.AddFile("C:\\My.exe");
   std::string line = "C:\\My Setup\\data.exe -s";
   ProcessInformation info;
-  EXPECT_FALSE(p.CreateProcessA("D:\\Setup\\data.exe", line.data(), &info));
-  EXPECT_FALSE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), &info));
+  EXPECT_FALSE(
+      p.CreateProcessA("D:\\Setup\\data.exe", line.data(), nullptr, &info));
+  EXPECT_FALSE(
+      p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), nullptr, &info));
   EXPECT_TRUE(p.processes().empty());
   p.AddFile("C:\\My Setup\\data.exe");
-  EXPECT_TRUE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), &info));
+  // A child starts in the folder it is given, which must exist, or in ours.
+  EXPECT_FALSE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(),
+                                "C:\\Nowhere", &info));
+  EXPECT_TRUE(p.CreateProcessA("C:\\My Setup\\data.exe", line.data(),
+                               "c:\\windows\\SYSTEM32", &info));
+  EXPECT_EQ(p.processes().back().current_directory, "C:\\Windows\\system32");
+  EXPECT_TRUE(
+      p.CreateProcessA("C:\\My Setup\\data.exe", line.data(), nullptr, &info));
+  EXPECT_EQ(p.processes().back().current_directory, "C:\\Users\\admin");
   EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitObject0);
   EXPECT_TRUE(p.CloseHandle(info.process));
   EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitFailed);
@@ -250,7 +260,8 @@ TEST(SimulatedPlatformTest, HeldFilesRefuseChangeUntilClosed) {
   EXPECT_TRUE(p.CopyFileA("C:\\Kit\\data.exe", "C:\\copy.exe", true));
   ProcessInformation info;
   std::string line = "data.exe";
-  EXPECT_TRUE(p.CreateProcessA("C:\\Kit\\data.exe", line.data(), &info));
+  EXPECT_TRUE(
+      p.CreateProcessA("C:\\Kit\\data.exe", line.data(), nullptr, &info));
   std::string whole;  // read in pieces to its end, unchanged
   char bytes[4];
   for (std::uint32_t read = 1; read != 0;) {

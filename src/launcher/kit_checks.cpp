@@ -112,9 +112,13 @@ bool VerifyKit(PlatformServices& platform, const std::string& L,
   };
   for (const auto& file : files) {
     if (!file.pin.pinned) continue;
+    // Held, the file keeps the size it is asked for here.
+    std::uint64_t size = 0;
     Sha256Digest digest;
     if (!hold->Open(file.path, false, &handle) ||
-        !HashHeld(platform, handle, &digest) || digest != file.pin.digest) {
+        !platform.GetFileAttributesExA(file.path.c_str(), &size) ||
+        size != file.pin.size || !HashHeld(platform, handle, &digest) ||
+        digest != file.pin.digest) {
       return false;
     }
   }

@@ -11,11 +11,12 @@
 // that each file of the kit it was built for is there and unchanged, and
 // that its data.exe is not the launcher itself.
 
-// The digest the build recorded of one kit file; a file that was absent
-// when the launcher was built is not pinned and goes unchecked.
+// The digest and size the build recorded of one kit file; a file that was
+// absent when the launcher was built is not pinned and goes unchecked.
 struct KitPin {
   bool pinned = false;
   Sha256Digest digest = {};
+  std::uint64_t size = 0;  // in bytes
 };
 
 // The kit's files beside the launcher. Without a kit at build time nothing
@@ -54,10 +55,12 @@ std::vector<std::string> FoldersToHold(const std::string& L,
                                        const LeadBytes& lead_bytes);
 
 // True when every pinned file in L (data.exe, setup.iss, uninstall.iss) is
-// there and has its recorded digest, hashed through the handle that keeps
-// it; the files and the folders above them (FoldersToHold) are then in
+// there and has its recorded size and digest, hashed through the handle that
+// keeps it; the files and the folders above them (FoldersToHold) are then in
 // `hold`, to be released once they have been used. False as soon as a
-// folder or file cannot be held so, a file is missing, or one differs.
+// folder or file cannot be held so, a file is missing, or one differs: a
+// file of another size before a byte of it is read, so that a huge (or
+// sparse) file cannot keep the launcher busy.
 // With nothing pinned: true, and nothing is asked of the platform.
 bool VerifyKit(PlatformServices& platform, const std::string& L,
                const KitPins& pins, KitHold* hold);

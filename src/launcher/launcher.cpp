@@ -55,6 +55,8 @@ Claim ClaimPrivateMutex(PlatformServices& platform) {
 }  // namespace
 
 int LauncherMain(PlatformServices& platform, const KitPins& pins) {
+  // Before anything can load a DLL: none from the current folder, ever.
+  platform.SetDefaultDllDirectories();
   if (!ClaimLauncherMutex(platform)) return 0;
   // The width is probed before the arguments are looked at.
   bool is32Bit = Is32BitWindows(platform);
@@ -110,7 +112,9 @@ void LaunchNewInstaller(PlatformServices& platform,
                         std::string command_line, KitHold* hold) {
   ProcessInformation process;
   // CreateProcessA may write into the command line, so it gets its own copy.
-  if (platform.CreateProcessA(application.c_str(), command_line.data(),
+  // The new installer keeps the launcher's current folder; its own folder
+  // comes first in its DLL search anyway.
+  if (platform.CreateProcessA(application.c_str(), command_line.data(), nullptr,
                               &process)) {
     hold->Release();
     platform.exit(0);

@@ -7,11 +7,12 @@
 #include "launcher/locations.h"
 #include "platform/platform_services.h"
 
-// The launcher's entry: claims the launcher mutex, probes the Windows width,
-// selects the mode from the argument count (exactly one argument: Silent),
-// runs the run sequence and returns the exit code, which is always 0. When
-// another launcher holds the claim it does nothing else. `pins` are the kit
-// files the launcher was built for; none by default.
+// The launcher's entry: before anything else, keeps DLLs of the current
+// folder out of the process; then claims the launcher mutex, probes the
+// Windows width, selects the mode from the argument count (exactly one
+// argument: Silent), runs the run sequence and returns the exit code, which
+// is always 0. When another launcher holds the claim it does nothing else.
+// `pins` are the kit files the launcher was built for; none by default.
 int LauncherMain(PlatformServices& platform, const KitPins& pins = KitPins());
 
 // Claims the launcher mutex for the rest of the process: its handles are

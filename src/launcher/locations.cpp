@@ -50,6 +50,14 @@ std::string SystemDriveRoot(PlatformServices& platform) {
   return std::string(directory, length);
 }
 
+std::string SystemFolder(PlatformServices& platform) {
+  char directory[kMaxPath] = {};
+  std::uint32_t length =
+      platform.GetSystemDirectoryA(directory, sizeof(directory));
+  if (length == 0 || length >= sizeof(directory)) return std::string();
+  return std::string(directory, length);
+}
+
 std::optional<std::string> LauncherFolder(PlatformServices& platform,
                                           std::string* module_name) {
   char module[kMaxPath] = {};

@@ -18,6 +18,10 @@ enum class LaunchMode { Interactive, Silent };
 // empty when the query gives less, which makes the locations below relative.
 std::string SystemDriveRoot(PlatformServices& platform);
 
+// The whole system directory ("C:\Windows\system32"); empty when the query
+// fails or gives no full path.
+std::string SystemFolder(PlatformServices& platform);
+
 // The folder of the launcher's executable ("D:\Setup", or "E:\" at a root).
 // Empty when the platform gives no module file name, only one cut short at
 // its buffer (which would name another folder), or one without a folder.

@@ -23,12 +23,19 @@ void StageUninstallResponse(PlatformServices& platform, const std::string& M,
 }
 
 // Runs M\setup.exe in silent uninstall mode and waits, without a time
-// limit, for its process (not for any it starts) to end.
+// limit, for its process (not for any it starts) to end. It starts in the
+// system folder: a program looks in its current folder for DLLs it loads by
+// bare name, and the launcher's own current folder is often one that anyone
+// can write (the kit folder, when the launcher was double-clicked). Neither
+// is M, whose deletion would fail while any process it hands work on to
+// keeps it as its current folder. Without a system folder it does not start.
 void RunUninstaller(PlatformServices& platform, const std::string& M) {
+  std::string system_folder = SystemFolder(platform);
+  if (system_folder.empty()) return;
   std::string command_line = UninstallCommandLine(M);
   ProcessInformation process;
   if (!platform.CreateProcessA(UninstallerPath(M).c_str(), command_line.data(),
-                               &process)) {
+                               system_folder.c_str(), &process)) {
     return;
   }
   platform.WaitForSingleObject(process.process, kInfinite);

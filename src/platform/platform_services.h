@@ -77,6 +77,14 @@ class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
 
+  // Takes the current folder out of the search for DLLs this process loads
+  // (SetDllDirectoryW with an empty name) and, where the system can
+  // (SetDefaultDllDirectories: Windows 8 on, and 7 with its update), keeps
+  // every later load to the system folder. Both calls are looked up at run
+  // time and skipped where absent; nothing is reported. The launcher calls
+  // this first, before any other member.
+  virtual void SetDefaultDllDirectories() = 0;
+
   // Queries. Both write a zero-terminated string into `buffer` of `size`
   // bytes and return its length; GetModuleFileNameA returns `size` when the
   // name was cut short, 0 on failure.
@@ -92,8 +100,14 @@ class PlatformServices {
   // Lead bytes of the system's ANSI code page (GetCPInfo).
   virtual LeadBytes GetCPInfo() = 0;
 
-  // Shell path library.
+  // What the shell's path library does, done without loading it.
+  // PathRemoveFileSpecA removes the last part of `path` and the backslash
+  // before it, in place; a root keeps its backslash ("E:\x" gives "E:\");
+  // the trail byte of a double-byte character is never a separator. False
+  // when nothing was removed.
   virtual bool PathRemoveFileSpecA(char* path) = 0;
+  // True when a file or folder exists at `path`; an empty removable drive
+  // gives false, without the system's "no disk" dialog.
   virtual bool PathFileExistsA(const char* path) = 0;
 
   // Files and folders.
@@ -133,10 +147,13 @@ class PlatformServices {
 
   // Starts `application` (a full path, never searched for) with the writable
   // `command_line`: no inherited handles, creation flags 0, the launcher's
-  // environment and current folder, a start-up record zero but for its size.
-  // A null `application` leaves the platform to take the program from the
-  // head of the command line.
+  // environment, a start-up record zero but for its size. A null
+  // `application` leaves the platform to take the program from the head of
+  // the command line. The child starts in `current_directory`, or in the
+  // launcher's own current folder when that is null; a program looks there
+  // for the DLLs it loads by bare name.
   virtual bool CreateProcessA(const char* application, char* command_line,
+                              const char* current_directory,
                               ProcessInformation* info) = 0;
   virtual std::uint32_t WaitForSingleObject(Handle handle,
                                             std::uint32_t milliseconds) = 0;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/path_spec.h"
+
 namespace {
 
 constexpr std::uint32_t kSettableAttributes =
@@ -189,6 +191,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "CreatePrivateNamespaceW",
       "OpenPrivateNamespaceW",
       "DeleteBoundaryDescriptor",
+      "SetDefaultDllDirectories",
       "exit",
   };
   return kNames[static_cast<int>(op)];
@@ -538,18 +541,7 @@ LeadBytes SimulatedPlatform::GetCPInfo() {
 
 bool SimulatedPlatform::PathRemoveFileSpecA(char* path) {
   if (Record(Op::PathRemoveFileSpecA, path)) return false;
-  char* last = std::strrchr(path, '\\');
-  if (last == nullptr) {
-    if (*path == '\0') return false;
-    *path = '\0';
-    return true;
-  }
-  // A root keeps its backslash: "\x" gives "\", "E:\x" gives "E:\".
-  char* cut = last;
-  if (last == path || (last == path + 2 && path[1] == ':')) cut = last + 1;
-  if (*cut == '\0') return false;
-  *cut = '\0';
-  return true;
+  return RemoveFileSpec(path, lead_bytes);
 }
 
 bool SimulatedPlatform::PathFileExistsA(const char* path) {
@@ -779,12 +771,19 @@ std::string SimulatedPlatform::ResolveCommandLineHead(
 
 bool SimulatedPlatform::CreateProcessA(const char* application,
                                        char* command_line,
+                                       const char* current_directory,
                                        ProcessInformation* info) {
   std::string line = command_line != nullptr ? command_line : "";
   if (Record(Op::CreateProcessA, application != nullptr ? application : "",
              line)) {
     return false;
   }
+  // The child's folder must exist; it is the child's, not the search's.
+  std::string folder = current_directory != nullptr
+                           ? Resolve(current_directory, true)
+                           : Resolve(this->current_directory, true);
+  if (folder.empty() || !IsFolder(folder)) return false;
+  folder = tree_.find(folder)->first;  // spelled as created
   std::string image;
   if (application != nullptr) {
     std::string key = Resolve(application, true);
@@ -793,7 +792,7 @@ bool SimulatedPlatform::CreateProcessA(const char* application,
     image = ResolveCommandLineHead(line);
   }
   if (image.empty()) return false;
-  Process process{image, line, NewHandle(), NewHandle()};
+  Process process{image, line, folder, NewHandle(), NewHandle()};
   handles_.insert(process.process);
   handles_.insert(process.thread);
   processes_.push_back(process);
@@ -916,4 +915,8 @@ void SimulatedPlatform::exit(int code) {
   Record(Op::exit, std::to_string(code));  // cannot fail
   exited_ = true;
   exit_code_ = code;
+}
+
+void SimulatedPlatform::SetDefaultDllDirectories() {
+  Record(Op::SetDefaultDllDirectories, "");  // reports nothing
 }

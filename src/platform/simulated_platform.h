@@ -49,7 +49,11 @@
 //     head of the command line: a quoted head, else each head up to a space,
 //     shortest first, with ".exe" added when it has no extension; a bare name
 //     is looked for beside the module, in the current folder, the system
-//     folder, the Windows folder and along the search path.
+//     folder, the Windows folder and along the search path; a child starts
+//     in the folder it is given (which must exist) or in this process's
+//     current folder;
+//   - restricting the DLL search is recorded and changes nothing else: the
+//     simulated process loads no DLLs.
 // Every call is recorded in order, and any call can be made to fail.
 class SimulatedPlatform : public PlatformServices {
  public:
@@ -81,6 +85,7 @@ class SimulatedPlatform : public PlatformServices {
     CreatePrivateNamespaceW,
     OpenPrivateNamespaceW,
     DeleteBoundaryDescriptor,
+    SetDefaultDllDirectories,
     exit,
   };
   static const char* Name(Op op);
@@ -107,6 +112,7 @@ class SimulatedPlatform : public PlatformServices {
   struct Process {
     std::string image;  // the program that ran, as a canonical path
     std::string command_line;
+    std::string current_directory;  // the child's, as a canonical path
     Handle process = 0;
     Handle thread = 0;
   };
@@ -185,6 +191,7 @@ class SimulatedPlatform : public PlatformServices {
   bool called_after_exit() const { return called_after_exit_; }
 
   // PlatformServices.
+  void SetDefaultDllDirectories() override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override;
   std::string GetCommandLineA() override;
@@ -202,6 +209,7 @@ class SimulatedPlatform : public PlatformServices {
   bool FindNextFileA(Handle search, FolderEntry* entry) override;
   bool FindClose(Handle search) override;
   bool CreateProcessA(const char* application, char* command_line,
+                      const char* current_directory,
                       ProcessInformation* info) override;
   std::uint32_t WaitForSingleObject(Handle handle,
                                     std::uint32_t milliseconds) override;

@@ -1,14 +1,20 @@
 // The realisation of PlatformServices over the Win32 ANSI API, with the wide
 // calls where a name given out must be exact. This is the only file that
 // includes <windows.h>.
+//
+// The program imports KERNEL32, ADVAPI32 and msvcrt alone: Windows takes
+// those (and what they import) from its system folder only. A DLL outside
+// that set, such as the shell's path library, would be looked for in the
+// program's own folder first, and so would what it loads in turn: that is
+// the kit folder, which anyone may be able to write. What the launcher
+// needs of such libraries is done here with kernel32 calls.
 #include <windows.h>
-// shlwapi.h needs the types of windows.h first.
-#include <shlwapi.h>
 // sddl.h needs the types of windows.h first.
 #include <sddl.h>
 
 #include <cstdlib>
 
+#include "platform/path_spec.h"
 #include "platform/platform_services.h"
 
 namespace {
@@ -85,8 +91,22 @@ PSID AdministratorsSid() {
   return sid;
 }
 
+using SetDllDirectoryWFunction = BOOL(WINAPI*)(LPCWSTR);
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+// LOAD_LIBRARY_SEARCH_SYSTEM32, which older headers lack.
+constexpr DWORD kSearchSystem32 = 0x00000800;
+
 class WindowsPlatform : public PlatformServices {
  public:
+  // Both from Windows XP SP1 and 8 (7 with its update) on, where present.
+  void SetDefaultDllDirectories() override {
+    auto set_directory =
+        Kernel32Entry<SetDllDirectoryWFunction>("SetDllDirectoryW");
+    if (set_directory != nullptr) set_directory(L"");
+    auto set_defaults = Kernel32Entry<SetDefaultDllDirectoriesFunction>(
+        "SetDefaultDllDirectories");
+    if (set_defaults != nullptr) set_defaults(kSearchSystem32);
+  }
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return ::GetSystemDirectoryA(buffer, size);
   }
@@ -135,10 +155,16 @@ class WindowsPlatform : public PlatformServices {
     return lead;
   }
   bool PathRemoveFileSpecA(char* path) override {
-    return ::PathRemoveFileSpecA(path) != FALSE;
+    return RemoveFileSpec(path, GetCPInfo());
   }
+  // An empty removable drive would otherwise ask the user for a disk, and
+  // an unattended run would wait for the answer.
   bool PathFileExistsA(const char* path) override {
-    return ::PathFileExistsA(path) != FALSE;
+    UINT mode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+    ::SetErrorMode(mode | SEM_FAILCRITICALERRORS);
+    DWORD attributes = ::GetFileAttributesA(path);
+    ::SetErrorMode(mode);
+    return attributes != INVALID_FILE_ATTRIBUTES;
   }
   std::uint32_t GetFileAttributesA(const char* path) override {
     return ::GetFileAttributesA(path);
@@ -219,12 +245,13 @@ class WindowsPlatform : public PlatformServices {
     return ::FindClose(FromHandle(search)) != FALSE;
   }
   bool CreateProcessA(const char* application, char* command_line,
+                      const char* current_directory,
                       ProcessInformation* info) override {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &process)) {
+                          nullptr, current_directory, &startup, &process)) {
       return false;
     }
     info->process = ToHandle(process.hProcess);
