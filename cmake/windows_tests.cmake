@@ -11,6 +11,12 @@ add_executable(delete_tree tests/wine/delete_tree.cpp)
 target_link_libraries(delete_tree PRIVATE launcher_logic windows_platform)
 # Shows what the file API reports for links and read-only entries.
 add_executable(fs_probe tests/wine/fs_probe.cpp)
+# A DLL that leaves a marker in each process that loads it, planted where
+# none should (see tests/wine/marker.cpp).
+add_library(marker SHARED tests/wine/marker.cpp)
+set_target_properties(marker PROPERTIES PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
+target_link_options(marker PRIVATE -static)
 # Benchmarks behind tools/bench.sh.
 add_executable(bench tools/bench.cpp)
 target_link_libraries(bench PRIVATE launcher_logic windows_platform)
