@@ -17,7 +17,13 @@ endif()
 
 add_library(simulated_platform STATIC
   src/platform/path_spec.cpp
-  src/platform/simulated_platform.cpp)
+  src/platform/simulated/files.cpp
+  src/platform/simulated/named_objects.cpp
+  src/platform/simulated/paths.cpp
+  src/platform/simulated/processes.cpp
+  src/platform/simulated/recording.cpp
+  src/platform/simulated/search.cpp
+  src/platform/simulated/sharing.cpp)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own

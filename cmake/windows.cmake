@@ -44,7 +44,7 @@ set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -
 function(launcher_program target pins_dir)
   add_executable(${target} WIN32
     src/launcher/main.cpp
-    src/launcher/windows_runtime.cpp
+    src/platform/windows_runtime.cpp
     "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
   target_include_directories(${target} PRIVATE "${pins_dir}")
   target_link_libraries(${target} PRIVATE launcher_logic windows_platform)

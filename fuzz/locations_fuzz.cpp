@@ -6,7 +6,7 @@
 #include <string>
 
 #include "launcher/locations.h"
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

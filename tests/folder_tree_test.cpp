@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 #include "random_tree.h"
 
 namespace {

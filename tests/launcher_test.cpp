@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "maintenance_folders.h"
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "maintenance_folders.h"
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "launcher/launcher.h"
 #include "maintenance_folders.h"
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated_platform.h"
+#include "platform/simulated/simulated_platform.h"
 
 // A random folder tree under C:\Top with read-only files, links to a folder
 // outside it, names too long for the platform and names the code page

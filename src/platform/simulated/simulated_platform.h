@@ -1,5 +1,5 @@
-#ifndef LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_
-#define LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_
+#ifndef LAUNCHER_PLATFORM_SIMULATED_SIMULATED_PLATFORM_H_
+#define LAUNCHER_PLATFORM_SIMULATED_SIMULATED_PLATFORM_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +55,12 @@
 //   - restricting the DLL search is recorded and changes nothing else: the
 //     simulated process loads no DLLs.
 // Every call is recorded in order, and any call can be made to fail.
+//
+// The members are defined beside this header, by the part of Windows they
+// imitate: paths.cpp (paths, the code page, what the process is told about
+// itself), files.cpp (the tree, attributes, links), sharing.cpp (holds and
+// other processes), search.cpp, processes.cpp, named_objects.cpp (mutexes,
+// the token, private namespaces) and recording.cpp (the calls, faults).
 class SimulatedPlatform : public PlatformServices {
  public:
   enum class Op {
@@ -294,4 +300,4 @@ class SimulatedPlatform : public PlatformServices {
   bool called_after_exit_ = false;
 };
 
-#endif  // LAUNCHER_PLATFORM_SIMULATED_PLATFORM_H_
+#endif  // LAUNCHER_PLATFORM_SIMULATED_SIMULATED_PLATFORM_H_

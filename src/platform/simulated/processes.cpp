@@ -1,0 +1,116 @@
+// Processes: starting programs, waiting for them, handles, and this
+// process's own end.
+#include "platform/simulated/simulated_platform.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/simulated/internal.h"
+
+using simulated::LastPart;
+using simulated::ParentOf;
+
+Handle SimulatedPlatform::NewHandle() { return next_handle_++; }
+
+std::string SimulatedPlatform::ResolveProgram(
+    const std::string& candidate) const {
+  std::string name = candidate;
+  if (LastPart(name).find('.') == std::string::npos) name += ".exe";
+  auto is_program = [this](const std::string& key) {
+    return !key.empty() && tree_.count(key) != 0 && !IsFolder(key);
+  };
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    std::string key = Resolve(name, true);
+    return is_program(key) ? key : "";
+  }
+  std::vector<std::string> folders = {ParentOf(module_file_name),
+                                      current_directory, system_directory,
+                                      ParentOf(system_directory)};
+  folders.insert(folders.end(), search_path.begin(), search_path.end());
+  for (const std::string& folder : folders) {
+    std::string path = folder;
+    path.append("\\").append(name);
+    std::string key = Resolve(path, true);
+    if (is_program(key)) return key;
+  }
+  return "";
+}
+
+std::string SimulatedPlatform::ResolveCommandLineHead(
+    const std::string& line) const {
+  if (!line.empty() && line[0] == '"') {
+    std::size_t close = line.find('"', 1);
+    return ResolveProgram(line.substr(
+        1, close == std::string::npos ? std::string::npos : close - 1));
+  }
+  for (std::size_t end = line.find(' ');; end = line.find(' ', end + 1)) {
+    std::string found = ResolveProgram(line.substr(0, end));
+    if (!found.empty() || end == std::string::npos) return found;
+  }
+}
+
+bool SimulatedPlatform::CreateProcessA(const char* application,
+                                       char* command_line,
+                                       const char* current_directory,
+                                       ProcessInformation* info) {
+  std::string line = command_line != nullptr ? command_line : "";
+  if (Record(Op::CreateProcessA, application != nullptr ? application : "",
+             line)) {
+    return false;
+  }
+  // The child's folder must exist; it is the child's, not the search's.
+  std::string folder = current_directory != nullptr
+                           ? Resolve(current_directory, true)
+                           : Resolve(this->current_directory, true);
+  if (folder.empty() || !IsFolder(folder)) return false;
+  folder = tree_.find(folder)->first;  // spelled as created
+  std::string image;
+  if (application != nullptr) {
+    std::string key = Resolve(application, true);
+    if (!key.empty() && tree_.count(key) != 0 && !IsFolder(key)) image = key;
+  } else {
+    image = ResolveCommandLineHead(line);
+  }
+  if (image.empty()) return false;
+  Process process{image, line, folder, NewHandle(), NewHandle()};
+  handles_.insert(process.process);
+  handles_.insert(process.thread);
+  processes_.push_back(process);
+  info->process = process.process;
+  info->thread = process.thread;
+  auto program = programs.find(image);
+  if (program != programs.end()) program->second();
+  return true;
+}
+
+std::uint32_t SimulatedPlatform::WaitForSingleObject(
+    Handle handle, std::uint32_t /*milliseconds*/) {
+  if (Record(Op::WaitForSingleObject, std::to_string(handle))) {
+    return kWaitFailed;
+  }
+  // Programs run to their end when they start, so an open process handle is
+  // already signalled.
+  bool is_process =
+      std::any_of(processes_.begin(), processes_.end(),
+                  [handle](const Process& p) { return p.process == handle; });
+  return is_process && handles_.count(handle) ? kWaitObject0 : kWaitFailed;
+}
+
+bool SimulatedPlatform::CloseHandle(Handle handle) {
+  if (Record(Op::CloseHandle, std::to_string(handle))) return false;
+  // Closing the last handle to a mutex ends it; closing a file's releases it.
+  mutex_handles_.erase(handle);
+  files_.erase(handle);
+  return handles_.erase(handle) != 0;
+}
+
+void SimulatedPlatform::SetDefaultDllDirectories() {
+  Record(Op::SetDefaultDllDirectories, "");  // reports nothing
+}
+
+void SimulatedPlatform::exit(int code) {
+  Record(Op::exit, std::to_string(code));  // cannot fail
+  exited_ = true;
+  exit_code_ = code;
+}
