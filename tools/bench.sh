@@ -7,12 +7,16 @@
 #             and their ratio;
 #   start-up  the launcher with nothing to remove, from its start until it has
 #             ended, against starting the same stand-in data.exe directly;
-#   pinned    the same start-up of a launcher pinned to a 64 MiB data.exe (the
-#             stand-in with random bytes appended after its image), which it
-#             hashes first, against an unpinned launcher beside a copy of that
-#             file, alternating, medians, their ratio and difference; each run
-#             must have started its data.exe (build/bench-pinned-<x86|x64>
-#             holds the pinned launcher's build);
+#   pinned    the same start-up of a launcher pinned to a 512 MiB data.exe
+#             (the stand-in with random bytes appended after its image), which
+#             it hashes first, against an unpinned launcher beside a copy of
+#             that file, alternating, medians, their ratio and difference; each
+#             run must have started its data.exe (build/bench-pinned-<x86|x64>
+#             holds the pinned launcher's build); then that difference, the
+#             extra start-up per GiB, against the time "openssl dgst -sha256"
+#             takes for the same file on the host (median of 5, hot page
+#             cache), as openssl's time over the extra start-up: the pinned
+#             launcher's hashing speed as a fraction of openssl's;
 #   size      of each build's launcher.exe;
 # and, on the host alone, without Wine:
 #   hash      the launcher's SHA-256 (tools/hash_bench.cpp, from a release
@@ -132,20 +136,21 @@ prepare() {
   cp "build/$build/test_programs/stand_in.exe" "$bench_dir/kit/data.exe"
 }
 
-# pin BUILD: the 64 MiB data.exe of a setting of BUILD in $WORK/kit-BUILD, and
+pinned_mib=512
+# pin BUILD: the data.exe of a setting of BUILD in $WORK/kit-BUILD, and
 # a launcher of BUILD pinned to it in build/bench-pinned-<x86|x64>.
 pin() {
   local build=$1 kit=$WORK/kit-$1 dir=build/bench-pinned-${1#windows-}
   [ -f "$kit/data.exe" ] && return
   mkdir -p "$kit"
   cp "build/$build/test_programs/stand_in.exe" "$kit/data.exe"
-  head -c $((64 * 1024 * 1024 - $(stat -c %s "$kit/data.exe"))) /dev/urandom >>"$kit/data.exe"
+  head -c $((pinned_mib * 1024 * 1024 - $(stat -c %s "$kit/data.exe"))) /dev/urandom >>"$kit/data.exe"
   cmake --preset "$build" -B "$dir" -DLAUNCHER_KIT="$kit" -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$dir" --target launcher -j "$(nproc)" >/dev/null
 }
 
 # C:\bench\pinned and C:\bench\unpinned: each a launcher beside a copy of the
-# 64 MiB data.exe of this setting's build.
+# data.exe of this setting's build.
 prepare_pinned() {
   local build=$1 kit
   pin "$build"
@@ -171,6 +176,26 @@ bench() {
   wait_prefix
 }
 
+# against_openssl SETTING FILE: the extra start-up per GiB of the last pinned
+# run against openssl's time for FILE, per GiB.
+against_openssl() {
+  local extra runs=() start i openssl_s line
+  extra=$(sed -n 's/^extra start-up per GiB: \([-0-9.]*\) s$/\1/p' <<<"$RUN_OUTPUT")
+  [ -n "$extra" ] || return 0
+  cat "$2" >/dev/null
+  for i in 1 2 3 4 5; do
+    start=$EPOCHREALTIME
+    openssl dgst -sha256 "$2" >/dev/null
+    runs+=("$(elapsed "$start")")
+  done
+  openssl_s=$(printf '%s\n' "${runs[@]}" | sort -n | sed -n 3p |
+    awk -v n="$(stat -c %s "$2")" '{ printf "%.3f", $1 * 1073741824 / n }')
+  line=$(printf 'ratio openssl/pinned extra time: %s (extra start-up %s s per GiB, openssl %s s per GiB)' \
+    "$(awk -v a="$openssl_s" -v b="$extra" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }')" "$extra" "$openssl_s")
+  echo "$line"
+  summary+="$1: $line"$'\n'
+}
+
 echo "wine: $("$WINE64" --version)"
 for setting in "${settings[@]}"; do
   [ ${#timed[@]} -gt 0 ] || break
@@ -186,10 +211,11 @@ for setting in "${settings[@]}"; do
         echo "== $name: launcher with nothing to remove against data.exe alone"
         bench "$name" startup 'C:\bench\kit\launcher.exe' 'C:\bench\kit\data.exe' 21 ;;
       pinned)
-        echo "== $name: launcher pinned to a 64 MiB data.exe against an unpinned one"
+        echo "== $name: launcher pinned to a $pinned_mib MiB data.exe against an unpinned one, and openssl"
         prepare_pinned "$build"
         bench "$name" pinned 'C:\bench\pinned\launcher.exe' \
-          'C:\bench\unpinned\launcher.exe' 'C:\bench\records.log' 7 ;;
+          'C:\bench\unpinned\launcher.exe' 'C:\bench\records.log' 7
+        against_openssl "$name" "$WORK/kit-$build/data.exe" ;;
     esac
   done
 done
