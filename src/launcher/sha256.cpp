@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define LAUNCHER_SHA256_X86 1
+#endif
+
 namespace {
 
 constexpr std::size_t kBlockSize = 64;
@@ -52,7 +58,8 @@ std::uint32_t NextWord(std::array<std::uint32_t, 16>& w, std::size_t t) {
   return w[t % 16];
 }
 
-void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
+void CompressPortable(std::array<std::uint32_t, 8>& hash,
+                      const std::uint8_t* block) {
   std::array<std::uint32_t, 16> w{};
   for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBigEndian(block + 4 * t);
   std::array<std::uint32_t, 8> v = hash;  // a to h
@@ -71,9 +78,126 @@ void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
   for (std::size_t i = 0; i < 8; ++i) hash[i] += v[i];
 }
 
+#if defined(LAUNCHER_SHA256_X86)
+
+// The SHA extensions work on XMM registers alone, whose state every system
+// with SSE saves, so CPUID's word suffices.
+bool CpuHasShaExtensions() {
+  unsigned a = 0;
+  unsigned b = 0;
+  unsigned c = 0;
+  unsigned d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_SSSE3) == 0 ||
+      (c & bit_SSE4_1) == 0) {
+    return false;
+  }
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & bit_SHA) != 0;
+}
+
+// Only this function may use the instructions; the rest of the program runs
+// on any x86 CPU. Windows promises 32-bit code a 4-byte aligned stack only,
+// while GCC assumes 16 bytes and keeps vectors of this function on the stack,
+// read by instructions that fault when they are not 16-byte aligned; so on
+// 32-bit x86 it realigns its own stack.
+#if defined(__i386__)
+__attribute__((target("sha,ssse3,sse4.1"), force_align_arg_pointer))
+#else
+__attribute__((target("sha,ssse3,sse4.1")))
+#endif
+void CompressWithShaExtensions(std::array<std::uint32_t, 8>& hash,
+                               const std::uint8_t* blocks, std::size_t count) {
+  // Each 32-bit lane of a message vector holds a big-endian word.
+  const __m128i byte_swap =
+      _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
+  // sha256rnds2 takes the working variables as (a, b, e, f) and (c, d, g, h),
+  // each from the highest lane down.
+  const __m128i abcd =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hash.data()));
+  const __m128i efgh =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hash.data() + 4));
+  const __m128i badc = _mm_shuffle_epi32(abcd, 0xB1);
+  const __m128i hgfe = _mm_shuffle_epi32(efgh, 0x1B);
+  __m128i abef = _mm_alignr_epi8(badc, hgfe, 8);
+  __m128i cdgh = _mm_blend_epi16(hgfe, badc, 0xF0);
+  for (; count > 0; --count, blocks += kBlockSize) {
+    const __m128i abef_before = abef;
+    const __m128i cdgh_before = cdgh;
+    // w0 to w3: message words t to t + 15 at round t, four to a vector, the
+    // lowest in the lowest lane.
+    const auto* words = reinterpret_cast<const __m128i*>(blocks);
+    __m128i w0 = _mm_shuffle_epi8(_mm_loadu_si128(words), byte_swap);
+    __m128i w1 = _mm_shuffle_epi8(_mm_loadu_si128(words + 1), byte_swap);
+    __m128i w2 = _mm_shuffle_epi8(_mm_loadu_si128(words + 2), byte_swap);
+    __m128i w3 = _mm_shuffle_epi8(_mm_loadu_si128(words + 3), byte_swap);
+    for (std::size_t t = 0; t < 64; t += 4) {
+      const __m128i wk =
+          _mm_add_epi32(w0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                kRoundConstants.data() + t)));
+      // Rounds t and t + 1, then t + 2 and t + 3: each sha256rnds2 returns
+      // the new (a, b, e, f), and its old (a, b, e, f) is the new (c, d, g, h).
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(wk, 0x0E));
+      // Words t + 16 to t + 19 (needed up to 63 only): sha256msg1 adds
+      // sigma0 of words t + 1 to t + 4 to words t to t + 3, then words t + 9
+      // to t + 12 are added, and sha256msg2 adds sigma1 of the words two
+      // before each.
+      const __m128i next =
+          _mm_sha256msg2_epu32(_mm_add_epi32(_mm_sha256msg1_epu32(w0, w1),
+                                             _mm_alignr_epi8(w3, w2, 4)),
+                               w3);
+      w0 = w1;
+      w1 = w2;
+      w2 = w3;
+      w3 = next;
+    }
+    abef = _mm_add_epi32(abef, abef_before);
+    cdgh = _mm_add_epi32(cdgh, cdgh_before);
+  }
+  const __m128i abef_reversed = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i cdgh_swapped = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(hash.data()),
+                   _mm_blend_epi16(abef_reversed, cdgh_swapped, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(hash.data() + 4),
+                   _mm_alignr_epi8(cdgh_swapped, abef_reversed, 8));
+}
+
+#endif  // LAUNCHER_SHA256_X86
+
+// Told once, before main (a hash begun earlier, from another file's static
+// initialisation, would get the portable code).
+#if defined(LAUNCHER_SHA256_X86)
+const bool kHasShaExtensions = CpuHasShaExtensions();
+#else
+const bool kHasShaExtensions = false;
+#endif
+
+void Compress(Sha256Engine engine, std::array<std::uint32_t, 8>& hash,
+              const std::uint8_t* blocks, std::size_t count) {
+#if defined(LAUNCHER_SHA256_X86)
+  if (engine == Sha256Engine::kShaExtensions) {
+    CompressWithShaExtensions(hash, blocks, count);
+    return;
+  }
+#endif
+  for (; count > 0; --count, blocks += kBlockSize) {
+    CompressPortable(hash, blocks);
+  }
+}
+
 }  // namespace
 
-Sha256State Sha256Begin() { return Sha256State{kInitialHash, {}, 0}; }
+bool Sha256Runs(Sha256Engine engine) {
+  return engine == Sha256Engine::kPortable || kHasShaExtensions;
+}
+
+Sha256State Sha256Begin() {
+  return Sha256Begin(kHasShaExtensions ? Sha256Engine::kShaExtensions
+                                       : Sha256Engine::kPortable);
+}
+
+Sha256State Sha256Begin(Sha256Engine engine) {
+  return Sha256State{kInitialHash, {}, 0, engine};
+}
 
 void Sha256Update(Sha256State& state, const void* data, std::size_t size) {
   if (size == 0) return;
@@ -84,14 +208,13 @@ void Sha256Update(Sha256State& state, const void* data, std::size_t size) {
     const std::size_t take = std::min(size, kBlockSize - used);
     std::memcpy(state.block.data() + used, bytes, take);
     if (used + take < kBlockSize) return;
-    Compress(state.hash, state.block.data());
+    Compress(state.engine, state.hash, state.block.data(), 1);
     bytes += take;
     size -= take;
   }
-  for (; size >= kBlockSize; bytes += kBlockSize, size -= kBlockSize) {
-    Compress(state.hash, bytes);
-  }
-  std::memcpy(state.block.data(), bytes, size);
+  Compress(state.engine, state.hash, bytes, size / kBlockSize);
+  std::memcpy(state.block.data(), bytes + size / kBlockSize * kBlockSize,
+              size % kBlockSize);
 }
 
 Sha256Digest Sha256Finish(Sha256State& state) {

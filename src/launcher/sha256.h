@@ -10,6 +10,10 @@
 
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
+// How blocks are compressed: by portable code, which runs everywhere, or by
+// the SHA extensions of an x86 CPU that has them with SSSE3 and SSE4.1.
+enum class Sha256Engine : std::uint8_t { kPortable, kShaExtensions };
+
 // Streaming SHA-256 state: Sha256Update any number of times, then Sha256Finish
 // once. Plain data: it may be copied to hash two messages sharing a prefix.
 struct Sha256State {
@@ -17,9 +21,16 @@ struct Sha256State {
   // The bytes of the current 64-byte block taken so far, length % 64 of them.
   std::array<std::uint8_t, 64> block;
   std::uint64_t length;  // in bytes
+  Sha256Engine engine;
 };
 
+// Whether this CPU runs `engine`, as CPUID told once at start-up.
+bool Sha256Runs(Sha256Engine engine);
+
+// Begins a message, compressed by the fastest engine this CPU runs.
 Sha256State Sha256Begin();
+// Begins a message compressed by `engine`, which this CPU must run.
+Sha256State Sha256Begin(Sha256Engine engine);
 // Takes size bytes at data, in chunks of any size; data may be null when size
 // is 0.
 void Sha256Update(Sha256State& state, const void* data, std::size_t size);
