@@ -20,9 +20,11 @@
 #   size      of each build's launcher.exe;
 # and, on the host alone, without Wine:
 #   hash      the launcher's SHA-256 (tools/hash_bench.cpp, from a release
-#             tree of its own, build/bench-host) against sha256sum on the same
-#             256 MiB of random bytes, both from a hot page cache; the digests
-#             must agree.
+#             tree of its own, build/bench-host), once with the portable code
+#             and once with the SHA extensions (where the CPU has them),
+#             against "openssl dgst -sha256" and sha256sum on the same 256 MiB
+#             of random bytes, all from a hot page cache, as ratios of their
+#             times, one line for each engine; the digests must agree.
 #
 #   tools/bench.sh [hash|delete|startup|pinned|size]...   (default: all five)
 #
@@ -61,38 +63,50 @@ elapsed() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'
 # rate SECONDS: the throughput over the hashed file, in MB/s.
 rate() { awk -v s="$1" -v n="$hash_bytes" 'BEGIN { printf "%.0f", n / s / 1e6 }'; }
 
-# hash_bench times itself from opening the file to the digest; sha256sum is
-# timed from outside, its few milliseconds of start-up included.
+# ratio A B: A over B, to two places.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
+
+# hash_bench times itself from opening the file to the digest; openssl and
+# sha256sum are timed from outside, their few milliseconds of start-up
+# included.
 bench_hash() {
-  echo "== hash: the launcher's SHA-256 against sha256sum"
-  ensure_packages cmake make g++ coreutils
+  echo "== hash: the launcher's SHA-256, each engine, against openssl dgst -sha256 and sha256sum"
+  ensure_packages cmake make g++ coreutils openssl
   cmake -S . -B build/bench-host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
   cmake --build build/bench-host --target hash_bench -j "$(nproc)" >/dev/null
   hash_dir=$(mktemp -d "${TMPDIR:-/tmp}/launcher-hash.XXXXXX")
   trap 'rm -rf "$hash_dir"' EXIT
   hash_bytes=268435456
-  local file=$hash_dir/random start ours theirs ours_s theirs_s
+  local file=$hash_dir/random start engine ours ours_s ssl ssl_s sums sums_s line
   head -c "$hash_bytes" /dev/urandom >"$file"
   cat "$file" >/dev/null
-  read -r ours ours_s <<<"$(build/bench-host/hash_bench "$file")"
   start=$EPOCHREALTIME
-  theirs=$(sha256sum "$file")
-  theirs_s=$(elapsed "$start")
-  theirs=${theirs%% *}
+  ssl=$(openssl dgst -sha256 -r "$file")
+  ssl_s=$(elapsed "$start")
+  start=$EPOCHREALTIME
+  sums=$(sha256sum "$file")
+  sums_s=$(elapsed "$start")
+  echo "openssl:    ${ssl%% *}"
+  echo "sha256sum:  ${sums%% *}"
+  for engine in portable sha-extensions; do
+    if ! ours=$(build/bench-host/hash_bench "$engine" "$file" 2>&1); then
+      echo "hash_bench $engine: $ours"
+      continue
+    fi
+    read -r ours ours_s <<<"$ours"
+    echo "hash_bench $engine: $ours"
+    if [ "$ours" != "${ssl%% *}" ] || [ "$ours" != "${sums%% *}" ]; then
+      echo "the digests differ"
+      status=1
+    fi
+    line=$(printf 'ratio hash_bench %s time to openssl: %s, to sha256sum: %s (hash_bench %s s, %s MB/s; openssl %s s, %s MB/s; sha256sum %s s, %s MB/s)' \
+      "$engine" "$(ratio "$ours_s" "$ssl_s")" "$(ratio "$ours_s" "$sums_s")" \
+      "$ours_s" "$(rate "$ours_s")" "$ssl_s" "$(rate "$ssl_s")" "$sums_s" "$(rate "$sums_s")")
+    echo "$line"
+    summary+="host: $line"$'\n'
+  done
   rm -rf "$hash_dir"
   trap - EXIT
-  echo "hash_bench: $ours"
-  echo "sha256sum:  $theirs"
-  if [ "$ours" != "$theirs" ]; then
-    echo "the digests differ"
-    status=1
-  fi
-  local line
-  line=$(printf 'ratio hash_bench/sha256sum time: %s (hash_bench %s s, %s MB/s; sha256sum %s s, %s MB/s)' \
-    "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
-    "$ours_s" "$(rate "$ours_s")" "$theirs_s" "$(rate "$theirs_s")")
-  echo "$line"
-  summary+="host: $line"$'\n'
 }
 
 if [[ " ${parts[*]} " == *" hash "* ]]; then bench_hash; fi
@@ -191,7 +205,7 @@ against_openssl() {
   openssl_s=$(printf '%s\n' "${runs[@]}" | sort -n | sed -n 3p |
     awk -v n="$(stat -c %s "$2")" '{ printf "%.3f", $1 * 1073741824 / n }')
   line=$(printf 'ratio openssl/pinned extra time: %s (extra start-up %s s per GiB, openssl %s s per GiB)' \
-    "$(awk -v a="$openssl_s" -v b="$extra" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }')" "$extra" "$openssl_s")
+    "$(ratio "$openssl_s" "$extra")" "$extra" "$openssl_s")
   echo "$line"
   summary+="$1: $line"$'\n'
 }
