@@ -384,6 +384,9 @@ plant_previous "$M"
 planted=$(tree_of "$(unix_of "$M")")
 reset_log
 start_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+# The server may not run yet when the launcher has only just started, and
+# "wineserver -w" would then return at once: the launcher's end comes first.
+check "the launcher ends within 60 s" background_ends_within 60
 check "every process of the prefix ends within 60 s" timeout 60 "$WINESERVER" -w
 "$WINESERVER" -k  # an endless chain would otherwise hold the rest of the suite
 background_status
