@@ -56,7 +56,8 @@ qemu_is_new_enough() {
 twin_gaps() {
   local package amd64 offered gaps=()
   for package in "$@"; do
-    [[ $package == *:i386 ]] && installed "${package%:i386}:amd64" || continue
+    [[ $package == *:i386 ]] || continue
+    installed "${package%:i386}:amd64" || continue
     amd64=$(dpkg-query -W -f='${Version}' "${package%:i386}:amd64")
     offered=$(apt-cache madison "$package" 2>/dev/null | awk -F'|' '{ gsub(/ /, "", $2); print $2 }')
     grep -qxF "$amd64" <<<"$offered" && continue
