@@ -2,23 +2,74 @@
 # Runs every test: the logic on the simulated platform (with sanitizers),
 # the executables' properties, and whole runs under Wine: the shipped 32-bit
 # build on 64-bit Windows (a win64 prefix) and on 32-bit Windows (a win32
-# prefix), the 64-bit build on 64-bit Windows.
+# prefix), the 64-bit build on 64-bit Windows. Ends with a summary, also
+# kept in build/test-summary.txt: each preset's result, and each test that
+# did not run, with its reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+summary=build/test-summary.txt
+mkdir -p build
+rm -f "$summary"
 . tools/deps.sh
 ensure_packages "${TEST_PACKAGES[@]}"
+
 # 32-bit Wine needs root once (packages, a binfmt_misc registration); where
-# it cannot be had, the suites that need it report themselves skipped.
+# it cannot be had, the suites that need it report themselves skipped and
+# the summary gives the reason tools/wine32.sh found.
 wine32=0
-tools/wine32.sh || wine32=$?
-[ "$wine32" -eq 0 ] || [ "$wine32" -eq 3 ] || exit "$wine32"
-[ "$wine32" -eq 0 ] || echo "32-bit Wine: the Wine suites of the windows-x86 build are skipped"
+tools/wine32.sh >build/wine32.log 2>&1 || wine32=$?
+cat build/wine32.log
+wine32_reason=""
+if [ "$wine32" -ne 0 ]; then
+  wine32_reason=$(grep -m1 'cannot be set up here' build/wine32.log ||
+                  echo "32-bit Wine: tools/wine32.sh failed (exit code $wine32): $(tail -1 build/wine32.log)")
+  echo "32-bit Wine: the Wine suites of the windows-x86 build are skipped"
+fi
+
+# preset_result PRESET: counts from ctest's report, and the failed tests.
+preset_result() {
+  local log=build/$1/ctest.log total failed skipped names
+  total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log")
+  [ -n "$total" ] || { echo "ctest gave no result"; return; }
+  failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of .*/\1/p' "$log")
+  skipped=$(grep -c ' (Skipped)$' "$log" || true)
+  names=$(awk '/^The following tests FAILED:/ { on = 1; next }
+               on && /^\t *[0-9]+ - / { print $3; next } { on = 0 }' "$log" | paste -sd ' ' -)
+  echo "$((total - failed - skipped)) passed, $skipped skipped, $failed failed of $total${names:+ (failed: $names)}"
+}
+
+# skipped_tests PRESET: each test ctest lists as skipped, with the reason
+# it printed ("SKIPPED (<build and prefix>): <reason>").
+skipped_tests() {
+  [ -f "build/$1/Testing/Temporary/LastTest.log" ] || return 0
+  awk -v preset="$1" '
+    FNR == NR && /^[0-9]+\/[0-9]+ Test: / { name = $3 }
+    FNR == NR && /^SKIPPED / { sub(/^SKIPPED \([^)]*\): /, ""); why[name] = $0 }
+    FNR == NR { next }
+    / \(Skipped\)$/ { print "skipped " $3 " (" preset "): " ($3 in why ? why[$3] : "no reason given") }
+  ' "build/$1/Testing/Temporary/LastTest.log" "build/$1/ctest.log"
+}
+
 jobs=$(nproc)
 status=0
+results=()
+skipped=()
 for preset in host windows-x86 windows-x64; do
   echo "==== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs" || status=1
+  if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
+    ctest --preset "$preset" -j "$jobs" | tee "build/$preset/ctest.log" || status=1
+    results+=("$preset: $(preset_result "$preset")")
+    while IFS= read -r line; do skipped+=("$line"); done < <(skipped_tests "$preset")
+  else
+    status=1
+    results+=("$preset: did not build")
+  fi
 done
+
+{
+  echo "==== summary"
+  printf '%s\n' "${results[@]}"
+  [ ${#skipped[@]} -eq 0 ] || printf '%s\n' "${skipped[@]}"
+  [ -z "$wine32_reason" ] || echo "$wine32_reason"
+} | tee "$summary"
 exit $status

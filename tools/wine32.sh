@@ -8,11 +8,16 @@
 #                          exit 3 (with the reason on stderr) when it cannot
 #                          be set up on this machine.
 #
+# A mirror that fails apt-get update is asked again a few times; then the
+# lists that did arrive serve, and when they cannot give the packages the
+# reason names them and the index that failed.
+#
 # Bookworm's own qemu-user 7.2 treats MAP_FIXED_NOREPLACE as a hint, which
 # makes every 32-bit Wine process take a minute to start; the 10.x of
 # bookworm-backports does not. Backports are pinned so that only qemu-user
 # (with what it needs from there) ever comes from them.
 set -euo pipefail
+. "$(dirname "$0")/deps.sh"
 
 cannot() { echo "32-bit Wine: cannot be set up here: $*" >&2; exit 3; }
 
@@ -43,6 +48,30 @@ qemu_is_new_enough() {
   local major
   major=$("$QEMU" --version | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
   [ "${major:-0}" -ge 8 ]
+}
+
+# Multi-Arch: same twins must have the same version. For each i386 package
+# apt found not installable, names an installed amd64 twin whose version the
+# i386 lists lack (a security update whose i386 index did not arrive).
+twin_gaps() {
+  local package amd64 offered gaps=()
+  for package in "$@"; do
+    [[ $package == *:i386 ]] || continue
+    installed "${package%:i386}:amd64" || continue
+    amd64=$(dpkg-query -W -f='${Version}' "${package%:i386}:amd64")
+    offered=$(apt-cache madison "$package" 2>/dev/null | awk -F'|' '{ gsub(/ /, "", $2); print $2 }')
+    grep -qxF "$amd64" <<<"$offered" && continue
+    offered=${offered//$'\n'/, }
+    gaps+=("${package%:i386}:amd64 is $amd64, the i386 lists offer ${offered:-none}")
+  done
+  [ ${#gaps[@]} -eq 0 ] || printf '; installed %s' "${gaps[@]}"
+}
+
+# Installs the packages or ends, naming what apt refused and why.
+install_or_cannot() {
+  apt_install "$@" && return 0
+  # shellcheck disable=SC2086 # a list of package names
+  cannot "$* cannot be installed ($APT_REFUSAL$(twin_gaps $APT_NOT_INSTALLABLE)${APT_FAILED_INDEXES:+; failed index: $APT_FAILED_INDEXES})"
 }
 
 # The mirror of the system's own Debian sources (deb822 or one-line form).
@@ -90,12 +119,12 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 updated=no
-update() { [ $updated = yes ] || { apt-get update -qq; updated=yes; }; }
+update() { [ $updated = yes ] || { refresh_package_lists; updated=yes; }; }
 
 if ! qemu_is_new_enough; then
   add_backports
   update
-  apt-get install -y -qq --no-install-recommends qemu-user >/dev/null
+  install_or_cannot qemu-user
   qemu_is_new_enough || cannot "qemu-user from bookworm-backports is not 8 or newer"
 fi
 register_binfmt
@@ -106,7 +135,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 if ! installed wine32:i386 || ! installed wine64; then
   update
-  apt-get install -y -qq --no-install-recommends wine wine64 wine32:i386 >/dev/null
+  install_or_cannot wine wine64 wine32:i386
 fi
 loader_runs || cannot "the 32-bit Wine loader does not run"
 say_ready
