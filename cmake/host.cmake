@@ -16,7 +16,7 @@ if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
 endif()
 
 add_library(simulated_platform STATIC
-  src/platform/path_spec.cpp
+  src/platform/path_rules.cpp
   src/platform/simulated/files.cpp
   src/platform/simulated/named_objects.cpp
   src/platform/simulated/paths.cpp

@@ -21,7 +21,7 @@ set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONLY)
 
 add_library(windows_platform STATIC
-  src/platform/path_spec.cpp
+  src/platform/path_rules.cpp
   src/platform/windows_platform.cpp)
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 # KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).

@@ -1,5 +1,7 @@
 #include "launcher/locations.h"
 
+#include <algorithm>
+
 #include "launcher/product_code.h"
 
 namespace {
@@ -38,24 +40,28 @@ static_assert(sizeof(kMaintenance32) - 1 == 91, "32-bit maintenance folder");
 static_assert(sizeof(kMaintenance64) - 1 == 97, "64-bit maintenance folder");
 static_assert(sizeof(kLauncherMutex) - 1 == 63, "launcher mutex");
 
-}  // namespace
-
-std::string SystemDriveRoot(PlatformServices& platform) {
-  char directory[kMaxPath] = {};
-  platform.GetSystemDirectoryA(directory, sizeof(directory));
-  // The buffer is zero-filled and the platform may have left it untouched,
-  // so the copy stops at the first zero byte or after three characters.
-  std::size_t length = 0;
-  while (length < 3 && directory[length] != '\0') ++length;
-  return std::string(directory, length);
-}
-
-std::string SystemFolder(PlatformServices& platform) {
+// What the system directory query left in a zero-filled buffer, up to its
+// first zero byte; `whole` tells whether the query reported a full path.
+std::string SystemDirectory(PlatformServices& platform, bool* whole) {
   char directory[kMaxPath] = {};
   std::uint32_t length =
       platform.GetSystemDirectoryA(directory, sizeof(directory));
-  if (length == 0 || length >= sizeof(directory)) return std::string();
-  return std::string(directory, length);
+  if (whole != nullptr) *whole = length != 0 && length < sizeof(directory);
+  return std::string(directory,
+                     std::find(directory, directory + kMaxPath, '\0'));
+}
+
+}  // namespace
+
+std::string SystemDriveRoot(PlatformServices& platform) {
+  // Whatever the query reported: a buffer it left untouched gives "".
+  return SystemDirectory(platform, nullptr).substr(0, 3);
+}
+
+std::string SystemFolder(PlatformServices& platform) {
+  bool whole = false;
+  std::string directory = SystemDirectory(platform, &whole);
+  return whole ? directory : std::string();
 }
 
 std::optional<std::string> LauncherFolder(PlatformServices& platform,

@@ -14,7 +14,7 @@
 
 #include <cstdlib>
 
-#include "platform/path_spec.h"
+#include "platform/path_rules.h"
 #include "platform/platform_services.h"
 
 namespace {
@@ -155,7 +155,7 @@ class WindowsPlatform : public PlatformServices {
     return lead;
   }
   bool PathRemoveFileSpecA(char* path) override {
-    return RemoveFileSpec(path, GetCPInfo());
+    return RemoveLastPathPart(path, GetCPInfo());
   }
   // An empty removable drive would otherwise ask the user for a disk, and
   // an unattended run would wait for the answer.

@@ -274,9 +274,9 @@ check_removed "$M"
 # Names a program may load by static import, through another DLL, or at
 # run time; Wine's default settings, as on Windows for names outside its
 # known DLLs, take shcore.dll from the program's folder. Each copy of the
-# marker DLL leaves a file in MARKER_DIR in every process that loads it. The
-# uninstaller loads planted.dll (only in those two folders) and owned.dll
-# (only in its own folder) by bare name.
+# marker DLL adds a line to MARKER_DIR\<its name> in each process that loads
+# it, naming that process's program. The uninstaller loads planted.dll (only
+# in those two folders) and owned.dll (only in its own folder) by bare name.
 section "DLLs planted in the launcher folder and the current folder"
 PLANTED="shcore.dll version.dll userenv.dll cryptbase.dll uxtheme.dll dwmapi.dll
 shlwapi.dll profapi.dll libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll planted.dll"
@@ -297,8 +297,7 @@ check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
 check_uninstaller_run "$M"
 check_eq "setup.exe finds none by bare name, but one in its own folder" \
   "planted.dll=126 owned.dll=ok" "$(record_field load "$M\\setup.exe" 5)"
-loaded=$(cd "$DRIVE_C/markers" && for marker in *; do
-  [ -f "$marker" ] && printf '%s in %s\n' "${marker#*.}" "$(cat "$marker")"; done)
+loaded=$(cd "$DRIVE_C/markers" && grep -a -H '' -- * 2>/dev/null | sed 's/:/ in /')
 check_eq "no planted DLL is loaded into any process" "owned.dll in $M\\setup.exe" "$loaded"
 check_removed "$M"
 rm -rf "$DRIVE_C/markers" "$DRIVE_C/work"/*.dll

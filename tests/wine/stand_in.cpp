@@ -16,9 +16,9 @@
 //     appends one "attack" record whose last field is
 //     "write=E rename=E delete=E folder=E copy=E": E the call's last error,
 //     or "ok". A rename that succeeded is undone.
-//   * When "<own path>.load" exists, holding DLL names one per line, it loads
-//     each by that name (LoadLibraryA, the plain search) and appends one
-//     "load" record whose last field is "NAME=E ...": E the call's last
+//   * When "<own path>.load" exists, holding DLL names between blanks, it
+//     loads each by that name (LoadLibraryA, the plain search) and appends
+//     one "load" record whose last field is "NAME=E ...": E the call's last
 //     error, or "ok".
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
 //   * It appends an "end" record and exits with the code in
@@ -31,6 +31,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -188,17 +189,11 @@ int main() {
 
   std::string names;
   if (ReadWhole(module + L".load", &names)) {
+    std::istringstream list(names);
     std::string outcomes;
-    for (std::size_t at = 0; at < names.size();) {
-      std::size_t end = names.find_first_of("\r\n", at);
-      if (end == std::string::npos) end = names.size();
-      std::string name = names.substr(at, end - at);
-      if (!name.empty()) {
-        if (!outcomes.empty()) outcomes += " ";
-        outcomes +=
-            Outcome(name.c_str(), LoadLibraryA(name.c_str()) != nullptr);
-      }
-      at = end + 1;
+    for (std::string name; list >> name;) {
+      outcomes += (outcomes.empty() ? "" : " ") +
+                  Outcome(name.c_str(), LoadLibraryA(name.c_str()) != nullptr);
     }
     if (!Append(log, Record("load", Utf8(module)) + "\t" + outcomes + "\n")) {
       return 94;

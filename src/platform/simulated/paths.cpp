@@ -8,7 +8,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "platform/path_spec.h"
+#include "platform/path_rules.h"
 #include "platform/simulated/internal.h"
 
 namespace simulated {
@@ -255,5 +255,5 @@ LeadBytes SimulatedPlatform::GetCPInfo() {
 
 bool SimulatedPlatform::PathRemoveFileSpecA(char* path) {
   if (Record(Op::PathRemoveFileSpecA, path)) return false;
-  return RemoveFileSpec(path, lead_bytes);
+  return RemoveLastPathPart(path, lead_bytes);
 }

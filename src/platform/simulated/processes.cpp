@@ -60,9 +60,10 @@ bool SimulatedPlatform::CreateProcessA(const char* application,
     return false;
   }
   // The child's folder must exist; it is the child's, not the search's.
-  std::string folder = current_directory != nullptr
-                           ? Resolve(current_directory, true)
-                           : Resolve(this->current_directory, true);
+  std::string folder =
+      Resolve(current_directory != nullptr ? current_directory
+                                           : this->current_directory,
+              true);
   if (folder.empty() || !IsFolder(folder)) return false;
   folder = tree_.find(folder)->first;  // spelled as created
   std::string image;

@@ -1,6 +1,6 @@
-#include "platform/path_spec.h"
+#include "platform/path_rules.h"
 
-bool RemoveFileSpec(char* path, const LeadBytes& lead_bytes) {
+bool RemoveLastPathPart(char* path, const LeadBytes& lead_bytes) {
   char* last = nullptr;
   for (char* at = path; *at != '\0'; ++at) {
     if (lead_bytes.test(static_cast<unsigned char>(*at))) {
