@@ -23,7 +23,9 @@ add_library(simulated_platform STATIC
   src/platform/simulated/processes.cpp
   src/platform/simulated/recording.cpp
   src/platform/simulated/search.cpp
-  src/platform/simulated/sharing.cpp)
+  src/platform/simulated/secured.cpp
+  src/platform/simulated/sharing.cpp
+  src/platform/simulated/system.cpp)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own

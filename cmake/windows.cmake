@@ -22,7 +22,8 @@ configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONL
 
 add_library(windows_platform STATIC
   src/platform/path_rules.cpp
-  src/platform/windows_platform.cpp)
+  src/platform/windows_platform.cpp
+  src/platform/windows_secured.cpp)
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 # KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).
 target_link_libraries(windows_platform PUBLIC advapi32)
@@ -32,6 +33,13 @@ target_link_libraries(windows_platform PUBLIC advapi32)
 # the toolchain is linked in statically, so the image imports only system
 # DLLs.
 set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
+# Nothing unwinds through the program's frames on 32-bit Windows, whose
+# exception handling is registered on the stack: DWARF unwind tables would
+# take a third of the image. 64-bit Windows unwinds through its own tables,
+# which stay.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  list(APPEND lean_flags -fno-asynchronous-unwind-tables)
+endif()
 foreach(target launcher_logic windows_platform)
   target_compile_options(${target} PRIVATE ${lean_flags})
 endforeach()

@@ -56,6 +56,16 @@ bool SameBytes(PlatformServices& platform, Handle a, Handle b,
 
 }  // namespace
 
+std::vector<KitFile> KitFiles(const KitPins& pins) {
+  return {{pins.data, "data.exe"},
+          {pins.setup, "setup.iss"},
+          {pins.uninstall, "uninstall.iss"}};
+}
+
+bool IsPinned(const KitPins& pins) {
+  return pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
+}
+
 bool KitHold::Open(const std::string& path, bool folder, Handle* handle) {
   if (!platform_.CreateFileA(path.c_str(), folder, handle)) return false;
   handles_.push_back(*handle);
@@ -93,30 +103,21 @@ std::vector<std::string> FoldersToHold(const std::string& L,
 
 bool VerifyKit(PlatformServices& platform, const std::string& L,
                const KitPins& pins, KitHold* hold) {
-  if (!pins.data.pinned && !pins.setup.pinned && !pins.uninstall.pinned) {
-    return true;
-  }
+  if (!IsPinned(pins)) return true;
   // The folders first, top down: once they are held, the paths below name
   // what is hashed through the handles until those are released.
   Handle handle = 0;
   for (const std::string& folder : FoldersToHold(L, platform.GetCPInfo())) {
     if (!hold->Open(folder, true, &handle)) return false;
   }
-  const struct {
-    const KitPin& pin;
-    std::string path;
-  } files[] = {
-      {pins.data, NewInstallerPath(L)},
-      {pins.setup, SilentResponsePath(L)},
-      {pins.uninstall, StagedSource(L)},
-  };
-  for (const auto& file : files) {
+  for (const KitFile& file : KitFiles(pins)) {
     if (!file.pin.pinned) continue;
     // Held, the file keeps the size it is asked for here.
+    std::string path = L + "\\" + file.name;
     std::uint64_t size = 0;
     Sha256Digest digest;
-    if (!hold->Open(file.path, false, &handle) ||
-        !platform.GetFileAttributesExA(file.path.c_str(), &size) ||
+    if (!hold->Open(path, false, &handle) ||
+        !platform.GetFileAttributesExA(path.c_str(), &size) ||
         size != file.pin.size || !HashHeld(platform, handle, &digest) ||
         digest != file.pin.digest) {
       return false;

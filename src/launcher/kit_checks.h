@@ -27,6 +27,15 @@ struct KitPins {
   KitPin uninstall;  // uninstall.iss
 };
 
+// The kit's files in the order they are checked: each one's pin and its
+// name in the kit folder.
+struct KitFile {
+  const KitPin& pin;
+  const char* name;
+};
+std::vector<KitFile> KitFiles(const KitPins& pins);
+bool IsPinned(const KitPins& pins);
+
 // Files and folders held open (PlatformServices::CreateFileA) so that
 // nobody can write, rename or delete them; released by Release or when the
 // hold is destroyed.
@@ -39,6 +48,8 @@ class KitHold {
 
   // Opens and keeps `path`; false when the platform refuses it.
   bool Open(const std::string& path, bool folder, Handle* handle);
+  // Keeps a handle opened otherwise.
+  void Keep(Handle handle) { handles_.push_back(handle); }
   void Release();
 
  private:

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "launcher/argument_count.h"
+#include "launcher/kit_cache.h"
 #include "launcher/previous_installation.h"
 
 namespace {
@@ -94,29 +95,41 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   std::string M = MaintenanceFolder(SystemDriveRoot(platform), is32Bit);
   // Nothing is removed unless the kit is the one the launcher was built for
   // and holds a new installer other than the launcher itself, which would
-  // start itself again and again.
+  // start itself again and again. Elevated, a pinned launcher works from a
+  // verified copy of its kit (K), never from its own folder.
   KitHold hold(platform);
-  if (!VerifyKit(platform, *L, pins, &hold) ||
-      IsCopyOf(platform, module, NewInstallerPath(*L))) {
+  std::string cache;
+  bool cached = IsPinned(pins) && platform.CheckTokenMembership();
+  if (cached ? !CacheKit(platform, *L, pins, &hold, &cache)
+             : !VerifyKit(platform, *L, pins, &hold)) {
     return;
   }
-  bool previous_installed = platform.PathFileExistsA(M.c_str());
-  std::string command_line = NewInstallerCommandLine(mode, *L);
-  if (previous_installed) RemovePreviousInstallation(platform, M, *L);
-  LaunchNewInstaller(platform, NewInstallerPath(*L), std::move(command_line),
-                     &hold);
+  const std::string& K = cached ? cache : *L;
+  bool started = false;
+  if (!IsCopyOf(platform, module, NewInstallerPath(K))) {
+    bool previous_installed = platform.PathFileExistsA(M.c_str());
+    std::string command_line = NewInstallerCommandLine(mode, K);
+    if (previous_installed) RemovePreviousInstallation(platform, M, K);
+    started = LaunchNewInstaller(platform, NewInstallerPath(K),
+                                 std::move(command_line),
+                                 cached ? K.c_str() : nullptr, &hold);
+  }
+  if (cached && !started) DiscardCache(platform, cache, &hold);
 }
 
-void LaunchNewInstaller(PlatformServices& platform,
+bool LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line, KitHold* hold) {
+                        std::string command_line,
+                        const char* current_directory, KitHold* hold) {
   ProcessInformation process;
   // CreateProcessA may write into the command line, so it gets its own copy.
-  // The new installer keeps the launcher's current folder; its own folder
-  // comes first in its DLL search anyway.
-  if (platform.CreateProcessA(application.c_str(), command_line.data(), nullptr,
-                              &process)) {
-    hold->Release();
-    platform.exit(0);
+  // Without a folder of its own the new installer keeps the launcher's
+  // current folder; its own folder comes first in its DLL search anyway.
+  if (!platform.CreateProcessA(application.c_str(), command_line.data(),
+                               current_directory, &process)) {
+    return false;
   }
+  hold->Release();
+  platform.exit(0);
+  return true;
 }

@@ -39,20 +39,23 @@ bool Is32BitWindows(PlatformServices& platform);
 LaunchMode ModeForArgumentCount(int argc);
 
 // The one run sequence: find the launcher folder and the maintenance folder
-// for the width, verify the pinned kit files and hold them, make sure
-// data.exe is not the launcher itself, compose the new installer's command
-// line, remove the previous installation when its maintenance folder exists,
-// then hand off. Returns only when the new installer could not be started,
-// when the launcher's own folder is unknown, or when the kit fails a check
-// (then nothing is removed or started).
+// for the width, verify the pinned kit files and hold them (elevated: copy
+// them into a fresh cache and verify the copies), make sure data.exe is not
+// the launcher itself, compose the new installer's command line, remove the
+// previous installation when its maintenance folder exists, then hand off.
+// Returns only when the new installer could not be started, when the
+// launcher's own folder is unknown, or when the kit fails a check (then
+// nothing is removed or started).
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
                  const KitPins& pins = KitPins());
 
-// Starts `application` with `command_line`; once it has started, releases
-// `hold` and ends the process with exit code 0 at once, without waiting.
-// Returns when the start fails.
-void LaunchNewInstaller(PlatformServices& platform,
+// Starts `application` with `command_line` in `current_directory` (null:
+// the launcher's own); once it has started, releases `hold` and ends the
+// process with exit code 0 at once, without waiting. False when the start
+// fails.
+bool LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line, KitHold* hold);
+                        std::string command_line,
+                        const char* current_directory, KitHold* hold);
 
 #endif  // LAUNCHER_LAUNCHER_LAUNCHER_H_

@@ -73,6 +73,16 @@ enum class MutexResult { Created, AlreadyExists, AccessDenied, Failed };
 // failure, including a token that lacks a SID of the boundary.
 enum class NamespaceResult { Created, AlreadyExists, Failed };
 
+// What CreateDirectoryA made of a path: a new folder, a name already taken
+// by anything (ERROR_ALREADY_EXISTS: a folder, a file or a link), or any
+// other failure.
+enum class FolderResult { Created, AlreadyExists, Failed };
+
+// What OpenFileShared made of a path: an open handle, a file that another
+// process holds so that it cannot be read now (a sharing or lock
+// violation: worth asking again), or any other failure.
+enum class OpenResult { Opened, InUse, Failed };
+
 class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
@@ -192,6 +202,49 @@ class PlatformServices {
   virtual bool OpenPrivateNamespaceW(Handle boundary, const char* alias,
                                      Handle* ns) = 0;
   virtual void DeleteBoundaryDescriptor(Handle boundary) = 0;
+
+  // The kit cache: a fresh folder that only administrators can write.
+  //
+  // The Windows folder (GetSystemWindowsDirectoryA), as GetSystemDirectoryA
+  // gives the system folder.
+  virtual std::uint32_t GetSystemWindowsDirectoryA(char* buffer,
+                                                   std::uint32_t size) = 0;
+  // The temporary folder GetTempPath2W gives (with its final "\"), when
+  // its ANSI form is exact; 0 where the call is absent (before Windows 11
+  // and its updates for 10, Wine) or fails. For SYSTEM it is the Windows
+  // folder's SystemTemp, for everyone else a folder of their profile.
+  virtual std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) = 0;
+  // Fills `buffer` with `size` bytes of the system's cryptographic random
+  // generator (RtlGenRandom).
+  virtual bool GenerateRandom(void* buffer, std::uint32_t size) = 0;
+  // Creates the new folder `path`, owned by Administrators, with a
+  // protected DACL (nothing inherited from its parent) that grants full
+  // access to SYSTEM and Administrators alone, passed on to all it holds.
+  virtual FolderResult CreateDirectoryA(const char* path) = 0;
+  // Opens the existing folder `path` itself, a link not followed, shared
+  // for reading and writing but not deletion: while the handle is open
+  // nobody can rename or remove it. False when `path` is a link or no
+  // folder. CloseHandle releases it.
+  virtual bool OpenFolderA(const char* path, Handle* folder) = 0;
+  // Whether the owner of the open `object` is Administrators or SYSTEM
+  // (GetSecurityInfo): no unelevated process can make such an object.
+  virtual bool GetSecurityInfo(Handle object, bool* administrators_own) = 0;
+  // Opens the existing file `path` for reading, sharing reading, writing
+  // and deletion with everyone: only a process that shares nothing (or
+  // locks the file) stands in the way. Nothing is held; ReadFile reads it.
+  virtual OpenResult OpenFileShared(const char* path, Handle* file) = 0;
+  // Creates the new file `path` for writing, shared for reading only; false
+  // when anything (a file, a folder, a link) is there already. It takes
+  // the security its folder passes on.
+  virtual bool CreateNewFileA(const char* path, Handle* file) = 0;
+  // Writes all `size` bytes at the handle's position and moves on.
+  virtual bool WriteFile(Handle file, const void* buffer,
+                         std::uint32_t size) = 0;
+  // Schedules the deletion of the file or empty folder `path` at the next
+  // restart, after those scheduled before it (MoveFileExA, no target,
+  // MOVEFILE_DELAY_UNTIL_REBOOT); administrators only.
+  virtual bool MoveFileExA(const char* path) = 0;
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
 
   // Ends the process at once with `code`. The simulated realisation records
   // the exit and returns, so callers must not do anything after calling it.

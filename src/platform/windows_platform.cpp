@@ -8,7 +8,7 @@
 // program's own folder first, and so would what it loads in turn: that is
 // the kit folder, which anyone may be able to write. What the launcher
 // needs of such libraries is done here with kernel32 calls.
-#include <windows.h>
+#include "platform/windows_internal.h"
 // sddl.h needs the types of windows.h first.
 #include <sddl.h>
 
@@ -17,18 +17,13 @@
 #include "platform/path_rules.h"
 #include "platform/platform_services.h"
 
-namespace {
+using windows::FromHandle;
+using windows::kAnsiCapacity;
+using windows::Kernel32Entry;
+using windows::ToExactAnsi;
+using windows::ToHandle;
 
-Handle ToHandle(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
-// Handles travel through the interface as integers; they are the values the
-// platform issued, turned back into what it expects.
-HANDLE FromHandle(Handle handle) {
-  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
-}
-
-// Room for the ANSI form of a name of up to MAX_PATH UTF-16 units: two
-// bytes for each in a double-byte code page, up to three in UTF-8.
-constexpr int kAnsiCapacity = 3 * MAX_PATH;
+namespace windows {
 
 // Writes the ANSI form of `wide` into `ansi` (kAnsiCapacity bytes) and tells
 // whether it is exact: whether the ANSI calls, which turn a path back into
@@ -46,6 +41,10 @@ bool ToExactAnsi(const wchar_t* wide, char* ansi) {
          ::lstrcmpW(back, wide) == 0;
 }
 
+}  // namespace windows
+
+namespace {
+
 std::string ExactAnsiOrEmpty(const wchar_t* wide) {
   char ansi[kAnsiCapacity];
   return ToExactAnsi(wide, ansi) ? std::string(ansi) : std::string();
@@ -55,16 +54,6 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FolderEntry* entry) {
   entry->name = ExactAnsiOrEmpty(data.cFileName);
   entry->short_name = ExactAnsiOrEmpty(data.cAlternateFileName);
   entry->attributes = data.dwFileAttributes;
-}
-
-// A kernel32 entry point looked up at run time, so that the program still
-// loads where the system lacks it; null when absent.
-template <typename Function>
-Function Kernel32Entry(const char* name) {
-  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  FARPROC entry =
-      kernel32 != nullptr ? ::GetProcAddress(kernel32, name) : nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
 }
 
 using CreateBoundaryDescriptorWFunction = HANDLE(WINAPI*)(LPCWSTR, ULONG);
@@ -350,6 +339,38 @@ class WindowsPlatform : public PlatformServices {
         "DeleteBoundaryDescriptor");
     if (remove != nullptr) remove(FromHandle(boundary));
   }
+  std::uint32_t GetSystemWindowsDirectoryA(char* buffer,
+                                           std::uint32_t size) override {
+    return ::GetSystemWindowsDirectoryA(buffer, size);
+  }
+  std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) override {
+    return windows::GetTempPath2A(buffer, size);
+  }
+  bool GenerateRandom(void* buffer, std::uint32_t size) override {
+    return windows::GenerateRandom(buffer, size);
+  }
+  FolderResult CreateDirectoryA(const char* path) override {
+    return windows::CreateDirectoryA(path);
+  }
+  bool OpenFolderA(const char* path, Handle* folder) override {
+    return windows::OpenFolderA(path, folder);
+  }
+  bool GetSecurityInfo(Handle object, bool* administrators_own) override {
+    return windows::GetSecurityInfo(object, administrators_own);
+  }
+  OpenResult OpenFileShared(const char* path, Handle* file) override {
+    return windows::OpenFileShared(path, file);
+  }
+  bool CreateNewFileA(const char* path, Handle* file) override {
+    return windows::CreateNewFileA(path, file);
+  }
+  bool WriteFile(Handle file, const void* buffer, std::uint32_t size) override {
+    return windows::WriteFile(file, buffer, size);
+  }
+  bool MoveFileExA(const char* path) override {
+    return ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  }
+  void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
   void exit(int code) override { std::exit(code); }
 };
 

@@ -20,9 +20,20 @@
 //     loads each by that name (LoadLibraryA, the plain search) and appends
 //     one "load" record whose last field is "NAME=E ...": E the call's last
 //     error, or "ok".
+//   * When "<own path>.hold" exists, holding a Windows path P, it opens P
+//     for writing, sharing reading only, as a scanner would, and keeps it
+//     open until it ends.
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
+//   * When its command line names a response file (-f1"<path>"), it appends
+//     an "answers" record whose last field is that file's bytes as
+//     hexadecimal ("-" when it cannot be read), read after the sleep.
 //   * It appends an "end" record and exits with the code in
 //     "<own path>.exitcode" (0 without the file).
+//
+// A copy started from a folder nobody prepared (a kit cache of a random
+// name) finds its ".load", ".sleep" and ".exitcode" files as
+// "<folder>\<own name>.load" and so on, <folder> named by the environment
+// variable STANDIN_CONTROL, when none lies beside it.
 //
 // Records are single lines of tab-separated fields; the log is opened
 // exclusively for each append, so lines of concurrent processes never mix
@@ -153,6 +164,29 @@ std::string Attack(const std::wstring& source, const std::wstring& target) {
   return out;
 }
 
+// "<own path><suffix>", or the one in the STANDIN_CONTROL folder when that
+// is absent.
+std::wstring Control(const std::wstring& module, const wchar_t* suffix) {
+  std::wstring beside = module + suffix;
+  wchar_t folder[MAX_PATH] = {};
+  if (GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES ||
+      GetEnvironmentVariableW(L"STANDIN_CONTROL", folder, MAX_PATH) == 0) {
+    return beside;
+  }
+  return std::wstring(folder) + L"\\" +
+         module.substr(module.find_last_of(L'\\') + 1) + suffix;
+}
+
+// The file after -f1 in `line`, quoted; empty without one.
+std::wstring ResponseFile(const std::string& line) {
+  std::string::size_type at = line.find("-f1\"");
+  if (at == std::string::npos) return L"";
+  std::string path = line.substr(at + 4, line.find('"', at + 4) - at - 4);
+  wchar_t wide[MAX_PATH * 4] = {};
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4);
+  return wide;
+}
+
 }  // namespace
 
 int main() {
@@ -188,7 +222,7 @@ int main() {
   }
 
   std::string names;
-  if (ReadWhole(module + L".load", &names)) {
+  if (ReadWhole(Control(module, L".load"), &names)) {
     std::istringstream list(names);
     std::string outcomes;
     for (std::string name; list >> name;) {
@@ -200,9 +234,25 @@ int main() {
     }
   }
 
-  long sleep_ms = NumberFrom(module + L".sleep", 0);
+  std::string held;
+  if (ReadWhole(module + L".hold", &held)) {
+    held.erase(held.find_last_not_of("\r\n") + 1);
+    CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  long sleep_ms = NumberFrom(Control(module, L".sleep"), 0);
   if (sleep_ms > 0) Sleep(static_cast<DWORD>(sleep_ms));
 
+  std::wstring answers = ResponseFile(command_line != nullptr ? command_line : "");
+  if (!answers.empty()) {
+    std::string bytes;
+    std::string field = ReadWhole(answers, &bytes) ? Hex(bytes) : "-";
+    if (!Append(log, Record("answers", Utf8(module)) + "\t" + field + "\n")) {
+      return 95;
+    }
+  }
+
   if (!Append(log, Record("end", Utf8(module)) + "\n")) return 92;
-  return static_cast<int>(NumberFrom(module + L".exitcode", 0));
+  return static_cast<int>(NumberFrom(Control(module, L".exitcode"), 0));
 }

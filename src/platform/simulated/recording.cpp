@@ -39,6 +39,17 @@ const char* SimulatedPlatform::Name(Op op) {
       "OpenPrivateNamespaceW",
       "DeleteBoundaryDescriptor",
       "SetDefaultDllDirectories",
+      "GetSystemWindowsDirectoryA",
+      "GetTempPath2A",
+      "GenerateRandom",
+      "CreateDirectoryA",
+      "OpenFolderA",
+      "GetSecurityInfo",
+      "OpenFileShared",
+      "CreateNewFileA",
+      "WriteFile",
+      "MoveFileExA",
+      "Sleep",
       "exit",
   };
   return kNames[static_cast<int>(op)];
@@ -58,6 +69,7 @@ bool SimulatedPlatform::Record(Op op, const std::string& first,
                                const std::string& second) {
   if (exited_) called_after_exit_ = true;
   calls_.push_back(Call{op, first, second});
+  if (meanwhile) meanwhile(calls_.back());
   if (failing_calls.count(calls_.size() - 1) != 0) return true;
   return std::any_of(faults_.begin(), faults_.end(), [&](const Fault& f) {
     return f.op == op && (f.path.empty() || NoCaseEqual(f.path, first));

@@ -74,15 +74,29 @@ bool SimulatedPlatform::RefusesChange(const std::string& key) const {
 
 bool SimulatedPlatform::HeldKey(const std::string& key) const {
   return std::any_of(files_.begin(), files_.end(), [&key](const auto& entry) {
-    return NoCaseEqual(entry.second.key, key);
+    return !entry.second.shared && NoCaseEqual(entry.second.key, key);
   });
 }
 
 bool SimulatedPlatform::HeldAtOrBelow(const std::string& key) const {
   return std::any_of(files_.begin(), files_.end(), [&key](const auto& entry) {
-    return NoCaseEqual(entry.second.key, key) ||
-           NoCaseStartsWith(entry.second.key, key + "\\");
+    return !entry.second.shared &&
+           (NoCaseEqual(entry.second.key, key) ||
+            NoCaseStartsWith(entry.second.key, key + "\\"));
   });
+}
+
+bool SimulatedPlatform::Locked(const std::string& key) const {
+  auto it = tree_.find(key);
+  return it != tree_.end() && clock_ms_ < it->second.locked_until;
+}
+
+Handle SimulatedPlatform::OpenKey(const std::string& key, bool shared,
+                                  bool writable) {
+  Handle file = NewHandle();
+  handles_.insert(file);
+  files_[file] = OpenFile{key, 0, shared, writable};
+  return file;
 }
 
 bool SimulatedPlatform::CreateFileA(const char* path, bool folder,
@@ -90,12 +104,11 @@ bool SimulatedPlatform::CreateFileA(const char* path, bool folder,
   if (Record(Op::CreateFileA, path, folder ? "folder" : "file")) return false;
   std::string key = Resolve(path, true);
   auto it = tree_.find(key);
-  if (it == tree_.end() || IsFolder(key) != folder || it->second.in_use) {
+  if (it == tree_.end() || IsFolder(key) != folder || it->second.in_use ||
+      Locked(key)) {
     return false;
   }
-  *file = NewHandle();
-  handles_.insert(*file);
-  files_[*file] = OpenFile{key, 0};
+  *file = OpenKey(key, false, false);
   return true;
 }
 
@@ -106,7 +119,10 @@ bool SimulatedPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size,
   auto it = files_.find(file);
   if (it == files_.end()) return false;
   auto node = tree_.find(it->second.key);
-  if (node == tree_.end() || IsFolder(it->second.key)) return false;
+  if (node == tree_.end() || IsFolder(it->second.key) ||
+      Locked(it->second.key)) {
+    return false;
+  }
   const std::string& content = node->second.content;
   std::size_t offset = std::min(it->second.offset, content.size());
   std::size_t count = std::min<std::size_t>(size, content.size() - offset);

@@ -53,14 +53,26 @@
 //     in the folder it is given (which must exist) or in this process's
 //     current folder;
 //   - restricting the DLL search is recorded and changes nothing else: the
-//     simulated process loads no DLLs.
+//     simulated process loads no DLLs;
+//   - a file opened shared (OpenFileShared) holds nothing, and only a
+//     process that shares nothing with anyone (a locked node) refuses it,
+//     and reads from it, until the clock reaches its time; the clock moves
+//     only by Sleep;
+//   - CreateDirectoryA gives the folder an administrators' security
+//     descriptor, and CreateNewFileA the files in it; GetSecurityInfo tells
+//     the owner from it;
+//   - MoveFileExA keeps deletions for the next restart (Restart), when they
+//     happen in order: a file, or a folder that is empty by then.
 // Every call is recorded in order, and any call can be made to fail.
 //
 // The members are defined beside this header, by the part of Windows they
 // imitate: paths.cpp (paths, the code page, what the process is told about
 // itself), files.cpp (the tree, attributes, links), sharing.cpp (holds and
-// other processes), search.cpp, processes.cpp, named_objects.cpp (mutexes,
-// the token, private namespaces) and recording.cpp (the calls, faults).
+// other processes), secured.cpp (folders and files made with security,
+// opens that follow no link or hold nothing, writing), system.cpp (the
+// Windows folder, the random generator, the clock, restarts), search.cpp,
+// processes.cpp, named_objects.cpp (mutexes, the token, private
+// namespaces) and recording.cpp (the calls, faults).
 class SimulatedPlatform : public PlatformServices {
  public:
   enum class Op {
@@ -92,6 +104,17 @@ class SimulatedPlatform : public PlatformServices {
     OpenPrivateNamespaceW,
     DeleteBoundaryDescriptor,
     SetDefaultDllDirectories,
+    GetSystemWindowsDirectoryA,
+    GetTempPath2A,
+    GenerateRandom,
+    CreateDirectoryA,
+    OpenFolderA,
+    GetSecurityInfo,
+    OpenFileShared,
+    CreateNewFileA,
+    WriteFile,
+    MoveFileExA,
+    Sleep,
     exit,
   };
   static const char* Name(Op op);
@@ -112,6 +135,12 @@ class SimulatedPlatform : public PlatformServices {
     std::string short_name;  // the 8.3 alias, "" when it has none
     std::string target;      // for links: the path linked to
     bool in_use = false;
+    // Its security descriptor as SDDL text; "" for what a process of the
+    // user made, inheriting its parent's (the user then owns it).
+    std::string security;
+    // Another process shares it with nobody, or has locked it, until the
+    // clock (see Sleep) reaches this; 0: never.
+    std::uint64_t locked_until = 0;
     bool operator==(const Node& other) const;
   };
 
@@ -139,6 +168,12 @@ class SimulatedPlatform : public PlatformServices {
   void SetInUse(const std::string& path);
   void SetShortName(const std::string& path, const std::string& short_name);
   void Remove(const std::string& path);  // the node and all below it
+  // Another process shares `path` with nobody until the clock reaches
+  // `until_ms`.
+  void SetLocked(const std::string& path, std::uint64_t until_ms);
+  void SetSecurity(const std::string& path, const std::string& sddl);
+  // The machine restarts: the deletions MoveFileExA kept happen, in order.
+  void Restart();
   // A named mutex that another process holds open; `access_denied` when its
   // security refuses this process (as one made by another user).
   // With `boundary`, the mutex lies in the private namespace of that
@@ -170,6 +205,14 @@ class SimulatedPlatform : public PlatformServices {
   bool private_namespaces = true;
   // Run when a program (by canonical path) starts, as if it ran to its end.
   std::map<std::string, std::function<void()>, NoCaseLess> programs;
+  // The Windows folder, and what GetTempPath2A gives ("": the call is
+  // absent, as before Windows 11 and under Wine).
+  std::string windows_directory = "C:\\Windows";
+  std::string temp_path2;
+  // The random generator gives these bytes first, then a count from 0.
+  std::string random_bytes;
+  // Run after each recorded call: what other processes do meanwhile.
+  std::function<void(const Call&)> meanwhile;
 
   // Faults: the call with this index in calls() fails; every call of `op`
   // fails, or only those whose first argument names `path`.
@@ -192,6 +235,10 @@ class SimulatedPlatform : public PlatformServices {
   std::size_t open_files() const { return files_.size(); }
   // True while a handle of this process holds the file or folder at `path`.
   bool Held(const std::string& path) const;
+  std::uint64_t clock_ms() const { return clock_ms_; }
+  const std::vector<std::string>& pending_deletions() const {
+    return pending_deletions_;
+  }
   bool exited() const { return exited_; }
   int exit_code() const { return exit_code_; }
   bool called_after_exit() const { return called_after_exit_; }
@@ -233,6 +280,18 @@ class SimulatedPlatform : public PlatformServices {
   bool OpenPrivateNamespaceW(Handle boundary, const char* alias,
                              Handle* ns) override;
   void DeleteBoundaryDescriptor(Handle boundary) override;
+  std::uint32_t GetSystemWindowsDirectoryA(char* buffer,
+                                           std::uint32_t size) override;
+  std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) override;
+  bool GenerateRandom(void* buffer, std::uint32_t size) override;
+  FolderResult CreateDirectoryA(const char* path) override;
+  bool OpenFolderA(const char* path, Handle* folder) override;
+  bool GetSecurityInfo(Handle object, bool* administrators_own) override;
+  OpenResult OpenFileShared(const char* path, Handle* file) override;
+  bool CreateNewFileA(const char* path, Handle* file) override;
+  bool WriteFile(Handle file, const void* buffer, std::uint32_t size) override;
+  bool MoveFileExA(const char* path) override;
+  void Sleep(std::uint32_t milliseconds) override;
   void exit(int code) override;
 
  private:
@@ -248,6 +307,8 @@ class SimulatedPlatform : public PlatformServices {
   struct OpenFile {
     std::string key;
     std::size_t offset = 0;
+    bool shared = false;    // holds nothing (OpenFileShared)
+    bool writable = false;  // made by CreateNewFileA
   };
   struct Boundary {
     std::string name;
@@ -276,6 +337,9 @@ class SimulatedPlatform : public PlatformServices {
   // folder, read-only, in use or held.
   bool RefusesChange(const std::string& key) const;
   bool HoldsMutexKey(const std::string& key) const;
+  bool Locked(const std::string& key) const;
+  // A new handle of this process on the node at `key`.
+  Handle OpenKey(const std::string& key, bool shared, bool writable);
   // Held itself, or (for a folder) anything below it.
   bool HeldAtOrBelow(const std::string& key) const;
   // The key a mutex name stands for: in a namespace opened under its alias,
@@ -294,6 +358,9 @@ class SimulatedPlatform : public PlatformServices {
   std::set<std::string> namespaces_;            // every one that exists
   std::map<std::string, std::string> aliases_;  // this process's: -> key
   std::vector<Process> processes_;
+  std::vector<std::string> pending_deletions_;  // keys, in order
+  std::uint64_t clock_ms_ = 0;
+  std::uint8_t next_random_ = 0;
   Handle next_handle_ = 0x100;
   bool exited_ = false;
   int exit_code_ = -1;

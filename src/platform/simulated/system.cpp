@@ -1,0 +1,73 @@
+// The Windows folder and the temporary folder it gives, the random
+// generator, the clock, and what happens at a restart.
+#include <cstring>
+#include <string>
+
+#include "platform/simulated/internal.h"
+#include "platform/simulated/simulated_platform.h"
+
+namespace {
+
+// Copies `text` as the ANSI folder queries do: its length on success, the
+// size it needs when `size` is too small.
+std::uint32_t GiveFolder(const std::string& text, char* buffer,
+                         std::uint32_t size) {
+  std::uint32_t length = static_cast<std::uint32_t>(text.size());
+  if (length + 1 > size) return length + 1;
+  std::memcpy(buffer, text.c_str(), length + 1);
+  return length;
+}
+
+}  // namespace
+
+std::uint32_t SimulatedPlatform::GetSystemWindowsDirectoryA(
+    char* buffer, std::uint32_t size) {
+  if (Record(Op::GetSystemWindowsDirectoryA, "")) return 0;
+  return GiveFolder(windows_directory, buffer, size);
+}
+
+std::uint32_t SimulatedPlatform::GetTempPath2A(char* buffer,
+                                               std::uint32_t size) {
+  if (Record(Op::GetTempPath2A, "") || temp_path2.empty()) return 0;
+  return GiveFolder(temp_path2, buffer, size);
+}
+
+bool SimulatedPlatform::GenerateRandom(void* buffer, std::uint32_t size) {
+  if (Record(Op::GenerateRandom, std::to_string(size))) return false;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  for (std::uint32_t i = 0; i < size; ++i) {
+    if (!random_bytes.empty()) {
+      bytes[i] = static_cast<unsigned char>(random_bytes[0]);
+      random_bytes.erase(0, 1);
+    } else {
+      bytes[i] = next_random_++;
+    }
+  }
+  return true;
+}
+
+bool SimulatedPlatform::MoveFileExA(const char* path) {
+  if (Record(Op::MoveFileExA, path)) return false;
+  std::string key = Resolve(path, false);
+  if (tree_.count(key) == 0) return false;
+  pending_deletions_.push_back(key);
+  return true;
+}
+
+void SimulatedPlatform::Sleep(std::uint32_t milliseconds) {
+  Record(Op::Sleep, std::to_string(milliseconds));  // cannot fail
+  clock_ms_ += milliseconds;
+}
+
+void SimulatedPlatform::SetLocked(const std::string& path,
+                                  std::uint64_t until_ms) {
+  tree_[simulated::KeyOf(path)].locked_until = until_ms;
+}
+
+void SimulatedPlatform::Restart() {
+  files_.clear();
+  for (const std::string& key : pending_deletions_) {
+    if (tree_.count(key) != 0 && !HasChildren(key)) tree_.erase(key);
+  }
+  pending_deletions_.clear();
+}
