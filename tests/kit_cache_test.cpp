@@ -17,7 +17,8 @@ const std::string& kM = kMaintenance32;
 const std::string kKit = "D:\\Setup\\";
 const std::string kTemp = "C:\\Windows\\Temp";
 // The first name the simulated generator's count gives.
-const std::string kFirstCache = kTemp + "\\InstallerLauncherKit-0001020304050607";
+const std::string kFirstCache =
+    kTemp + "\\InstallerLauncherKit-0001020304050607";
 const char kAdministratorsOnly[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // Larger than one read, so that a change can come between two.
 const std::string kData = "MZ" + std::string(100000, 'd');
@@ -80,8 +81,8 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
        [](SimulatedPlatform& p) {
          p.meanwhile = [&p, reads = 0](const auto& call) mutable {
            if (call.op == Op::ReadFile && ++reads == 2) {
-             p.WriteByOtherProcess(kKit + "data.exe", "MZ" + std::string(
-                                                          100000, 'x'));
+             p.WriteByOtherProcess(kKit + "data.exe",
+                                   "MZ" + std::string(100000, 'x'));
            }
          };
        },
@@ -137,8 +138,8 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
     const auto& data = p->processes()[1];
     EXPECT_EQ(data.image, c.cache + "\\data.exe") << c.what;
     EXPECT_EQ(data.current_directory, c.cache) << c.what;
-    EXPECT_EQ(data.command_line, c.cache + "\\data.exe -s -f1\"" + c.cache +
-                                     "\\setup.iss\"")
+    EXPECT_EQ(data.command_line,
+              c.cache + "\\data.exe -s -f1\"" + c.cache + "\\setup.iss\"")
         << c.what;
     EXPECT_EQ(p->Find(c.cache + "\\data.exe")->content, kData) << c.what;
     EXPECT_EQ(p->Find(c.cache)->security, kAdministratorsOnly) << c.what;
@@ -148,9 +149,9 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
       EXPECT_TRUE(entry.first.rfind(kM, 0) == 0 || p->Exists(entry.first));
     }
     EXPECT_EQ(p->pending_deletions(),
-              (std::vector<std::string>{
-                  c.cache + "\\data.exe", c.cache + "\\setup.iss",
-                  c.cache + "\\uninstall.iss", c.cache}))
+              (std::vector<std::string>{c.cache + "\\data.exe",
+                                        c.cache + "\\setup.iss",
+                                        c.cache + "\\uninstall.iss", c.cache}))
         << c.what;
     p->Restart();
     EXPECT_FALSE(p->Exists(c.cache)) << c.what;
@@ -169,9 +170,9 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
     p->AddFile(old + name + "\\sub\\setup.iss");
     p->SetSecurity(old + name, kAdministratorsOnly);
   }
-  p->SetInUse(old + "bbbbbbbbbbbbbbbb\\data.exe");   // still running
-  p->SetSecurity(old + "cccccccccccccccc", "");      // a user's
-  p->AddFile(old + "notacache\\data.exe");           // another name
+  p->SetInUse(old + "bbbbbbbbbbbbbbbb\\data.exe");  // still running
+  p->SetSecurity(old + "cccccccccccccccc", "");     // a user's
+  p->AddFile(old + "notacache\\data.exe");          // another name
   p->AddFile("C:\\Important\\data.exe");
   p->AddLink(old + "eeeeeeeeeeeeeeee", "C:\\Important", true);
   LauncherMain(*p, kPins);
@@ -223,8 +224,8 @@ TEST(KitCacheTest, EveryCallFailingAloneKeepsTheCachedRunSound) {
         p->calls()[failing].first.find("data.exe") != std::string::npos;
     EXPECT_TRUE(started || data_failed || p->Exists(kM + "\\setup.exe"))
         << context;
-    bool deletion = std::count(std::begin(kDeletion), std::end(kDeletion),
-                               failed) != 0;
+    bool deletion =
+        std::count(std::begin(kDeletion), std::end(kDeletion), failed) != 0;
     EXPECT_TRUE(started || deletion || !AnyCache(*p)) << context;
     // Without the token's answer the run is an unelevated one.
     if (started && failed != Op::CheckTokenMembership) {

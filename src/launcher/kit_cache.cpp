@@ -22,16 +22,13 @@ constexpr std::uint32_t kPatience = 10000;
 
 enum class Copy { Done, Busy, Failed };
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
-
 // The name of a cache and nothing else: the prefix and 16 digits.
 bool IsCacheName(const std::string& name) {
   std::size_t prefix = sizeof(kCachePrefix) - 1;
   return name.size() == prefix + 2 * kRandomBytes &&
          name.compare(0, prefix, kCachePrefix) == 0 &&
-         std::all_of(name.begin() + prefix, name.end(), IsHexDigit);
+         name.find_first_not_of("0123456789abcdef", prefix) ==
+             std::string::npos;
 }
 
 // ASCII letters compare without case, as the file system compares them.

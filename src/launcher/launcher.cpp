@@ -119,8 +119,8 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
 
 bool LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line,
-                        const char* current_directory, KitHold* hold) {
+                        std::string command_line, const char* current_directory,
+                        KitHold* hold) {
   ProcessInformation process;
   // CreateProcessA may write into the command line, so it gets its own copy.
   // Without a folder of its own the new installer keeps the launcher's

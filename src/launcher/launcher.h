@@ -55,7 +55,7 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
 // fails.
 bool LaunchNewInstaller(PlatformServices& platform,
                         const std::string& application,
-                        std::string command_line,
-                        const char* current_directory, KitHold* hold);
+                        std::string command_line, const char* current_directory,
+                        KitHold* hold);
 
 #endif  // LAUNCHER_LAUNCHER_LAUNCHER_H_

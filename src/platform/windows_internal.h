@@ -10,7 +10,9 @@
 
 namespace windows {
 
-inline Handle ToHandle(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
+inline Handle ToHandle(HANDLE handle) {
+  return reinterpret_cast<Handle>(handle);
+}
 // Handles travel through the interface as integers; they are the values the
 // platform issued, turned back into what it expects.
 inline HANDLE FromHandle(Handle handle) {

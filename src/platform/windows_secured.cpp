@@ -82,16 +82,18 @@ bool GetSecurityInfo(Handle object, bool* administrators_own) {
                         nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  *administrators_own = ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                        ::IsWellKnownSid(owner, WinLocalSystemSid);
+  *administrators_own =
+      ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE ||
+      ::IsWellKnownSid(owner, WinLocalSystemSid) != FALSE;
   ::LocalFree(descriptor);
   return true;
 }
 
 OpenResult OpenFileShared(const char* path, Handle* file) {
-  HANDLE handle = ::CreateFileA(
-      path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle =
+      ::CreateFileA(path, GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (Opened(handle, file)) return OpenResult::Opened;
   DWORD error = ::GetLastError();
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION

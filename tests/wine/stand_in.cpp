@@ -244,7 +244,8 @@ int main() {
   long sleep_ms = NumberFrom(Control(module, L".sleep"), 0);
   if (sleep_ms > 0) Sleep(static_cast<DWORD>(sleep_ms));
 
-  std::wstring answers = ResponseFile(command_line != nullptr ? command_line : "");
+  std::wstring answers =
+      ResponseFile(command_line != nullptr ? command_line : "");
   if (!answers.empty()) {
     std::string bytes;
     std::string field = ReadWhole(answers, &bytes) ? Hex(bytes) : "-";

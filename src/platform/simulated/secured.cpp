@@ -53,7 +53,8 @@ bool SimulatedPlatform::GetSecurityInfo(Handle object,
   auto it = files_.find(object);
   if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
   const std::string& sddl = tree_.at(it->second.key).security;
-  *administrators_own = sddl.rfind("O:BA", 0) == 0 || sddl.rfind("O:SY", 0) == 0;
+  *administrators_own =
+      sddl.rfind("O:BA", 0) == 0 || sddl.rfind("O:SY", 0) == 0;
   return true;
 }
 
