@@ -11,7 +11,7 @@ const char kCachePrefix[] = "InstallerLauncherKit-";
 
 namespace {
 
-constexpr std::uint32_t kChunk = 64 * 1024;
+constexpr std::uint32_t kChunk = 1024 * 1024;
 constexpr int kNameTries = 4;
 constexpr std::size_t kRandomBytes = 8;
 // Pauses while a kit file is kept from the launcher: doubling from the
