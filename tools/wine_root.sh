@@ -70,9 +70,14 @@ make_root() {
   local mirror try
   mirror=$(debian_mirror)
   [ -n "$mirror" ] || cannot "no Debian mirror in the system's apt sources"
+  # Only a folder that this script began is ever removed.
+  if [ -n "$(ls -A "$ROOT" 2>/dev/null)" ] && [ ! -f "$ROOT/.begun" ]; then
+    cannot "$ROOT holds files that this script did not put there"
+  fi
   for ((try = 1; ; try++)); do
     rm -rf --one-file-system "$ROOT"
     mkdir -p "$ROOT"
+    touch "$ROOT/.begun"
     # Its own mount namespace: in a container debootstrap bind-mounts /dev.
     timeout 1200 unshare --mount --propagation private \
       debootstrap --variant=minbase --arch=amd64 bookworm "$ROOT" "$mirror" >"$LOG" 2>&1 && break
@@ -80,14 +85,14 @@ make_root() {
       cannot "debootstrap from $mirror failed $try times ($(grep -m1 '^E: ' "$LOG" || tail -1 "$LOG"))"
     sleep "$APT_UPDATE_PAUSE"
   done
-  in_root 60 -- dpkg --add-architecture i386
+  in_root 60 -- dpkg --add-architecture i386 || cannot "dpkg in it cannot add the i386 architecture"
   # From here on deps.sh's apt helpers, which retry as on the host, act in
   # the root.
   apt-get() { in_root 1200 -- apt-get "$@"; }
   refresh_package_lists
   apt_install wine64 wine32:i386 file ||
     cannot "wine64 wine32:i386 file cannot be installed in it ($APT_REFUSAL${APT_FAILED_INDEXES:+; failed index: $APT_FAILED_INDEXES})"
-  apt-get clean
+  apt-get clean || cannot "apt-get clean failed in it"
 }
 
 # A fresh 32-bit Windows prefix, and a 32-bit program (its cmd) run in it.

@@ -88,6 +88,10 @@ check_gone() { if [ -e "$T/root/leftover" ]; then failures=$((failures + 1)); ec
 check_gone "the half-made root's files are gone"
 pick "a made root is reused" root "not on the host" 0
 pick "a made root whose loader stops running: skipped" "" "private root .*loader does not run" 0 ROOT_LOADER=no
+mkdir -p "$T/other" && touch "$T/other/keep"
+pick "a folder of other files is never taken for a half-made root" "" "private root .*did not put there" 0 \
+     LAUNCHER_WINE_ROOT="$T/other"
+[ -e "$T/other/keep" ] || { failures=$((failures + 1)); echo "FAIL: the other folder's files are kept"; }
 pick "LAUNCHER_WINE32=root uses the root where the host could serve" root "" 0 "$ready" HOST_LOADER=yes LAUNCHER_WINE32=root
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }
