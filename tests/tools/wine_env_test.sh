@@ -43,6 +43,7 @@ stand_in "$T/qemu" 'echo "qemu-i386 version 10.0.2"'
 mount --bind "$T/binfmt" /proc/sys/fs/binfmt_misc
 mount --bind "$T/wine" /usr/lib/wine
 mount --bind "$T/qemu" /usr/bin/qemu-i386
+unset LAUNCHER_WINE32  # tools/test.sh exports it where it chose the root
 export PATH="$T/bin:$PATH" LAUNCHER_WINE_ROOT=$T/root
 
 failures=0
