@@ -47,10 +47,11 @@ unset LAUNCHER_WINE32  # tools/test.sh exports it where it chose the root
 export PATH="$T/bin:$PATH" LAUNCHER_WINE_ROOT=$T/root
 
 failures=0
-# pick WHAT EXPECTED_ENV REASON DEBOOTSTRAP_RUNS [VARIABLE=VALUE...]: picks
+# pick WHAT ENV/EXPORTED REASON DEBOOTSTRAP_RUNS [VARIABLE=VALUE...]: picks
 # with the stand-ins set by the variables (the host's binfmt entry has the
-# flags FLAGS); the reason must match the extended pattern REASON, or be
-# empty when REASON is.
+# flags FLAGS); WINE32_ENV and the LAUNCHER_WINE32 left for the suites must
+# be ENV and EXPORTED, the reason must match the extended pattern REASON, or
+# be empty when REASON is.
 pick() {
   local what=$1 env=$2 reason=$3 runs=$4 got
   shift 4
@@ -60,7 +61,7 @@ pick() {
     printf "enabled\ninterpreter /usr/bin/qemu-i386\nflags: %s\noffset 0\nmagic 7f454c4601010100000000000000000002000300\n" \
       "$FLAGS" >/proc/sys/fs/binfmt_misc/qemu-i386
     . "$1/wine_env.sh"; pick_wine32_environment "$2/log"
-    echo "$WINE32_ENV|$WINE32_REASON"' - "$TOOLS" "$T")
+    echo "$WINE32_ENV/${LAUNCHER_WINE32:-}|$WINE32_REASON"' - "$TOOLS" "$T")
   local ran
   ran=$(grep -c '^debootstrap ' "$T/calls" || true)
   local said=${got#*|}
@@ -76,24 +77,27 @@ pick() {
 }
 
 ready="HOST_HAS=wine64 wine32:i386 debootstrap"
-pick "a host that takes wine32:i386 is used, no root made" host "" 0 "$ready" HOST_LOADER=yes
-pick "refused i386 twins without the F flag: no root tried" "" \
+pick "a host that takes wine32:i386 is used, no root made" host/ "" 0 "$ready" HOST_LOADER=yes
+pick "refused i386 twins without the F flag: no root tried" / \
      "cannot be set up here: .*not installable: liby:i386.*lacks the F flag" 0 FLAGS=OP
-pick "a mirror debootstrap cannot reach: skipped, both reasons" "" \
+pick "a mirror debootstrap cannot reach: skipped, both reasons" / \
      "not on the host: .*liby:i386.*; 32-bit Wine: the private root .*failed 3 times \(E: Failed getting" 3 NO_MIRROR=1
-pick "i386 packages the root cannot get: skipped" "" "private root .*wine32:i386 file cannot be installed in it \(E: Unable" 1 ROOT_REFUSES=1
-pick "a root whose 32-bit program does not run is not marked made" "" "private root .*does not run under Wine" 1 ROOT_LOADER=no
+pick "i386 packages the root cannot get: skipped" / "private root .*wine32:i386 file cannot be installed in it \(E: Unable" 1 ROOT_REFUSES=1
+pick "a root whose 32-bit program does not run is not marked made" / "private root .*does not run under Wine" 1 ROOT_LOADER=no
 mkdir -p "$T/root" && touch "$T/root/leftover"
-pick "refused i386 twins: the half-made root is made anew and used" root "not on the host: .*liby:i386" 1
+pick "refused i386 twins: the half-made root is made anew and used" root/root "not on the host: .*liby:i386" 1
 check_gone() { if [ -e "$T/root/leftover" ]; then failures=$((failures + 1)); echo "FAIL: $1"; else echo "ok:   $1"; fi; }
 check_gone "the half-made root's files are gone"
-pick "a made root is reused" root "not on the host" 0
-pick "a made root whose loader stops running: skipped" "" "private root .*loader does not run" 0 ROOT_LOADER=no
+pick "a made root is reused" root/root "not on the host" 0
+pick "a made root whose loader stops running: skipped" / "private root .*loader does not run" 0 ROOT_LOADER=no
 mkdir -p "$T/other" && touch "$T/other/keep"
-pick "a folder of other files is never taken for a half-made root" "" "private root .*did not put there" 0 \
+pick "a folder of other files is never taken for a half-made root" / "private root .*did not put there" 0 \
      LAUNCHER_WINE_ROOT="$T/other"
 [ -e "$T/other/keep" ] || { failures=$((failures + 1)); echo "FAIL: the other folder's files are kept"; }
-pick "LAUNCHER_WINE32=root uses the root where the host could serve" root "" 0 "$ready" HOST_LOADER=yes LAUNCHER_WINE32=root
+pick "LAUNCHER_WINE32=root uses the root where the host could serve" root/root "" 0 "$ready" HOST_LOADER=yes LAUNCHER_WINE32=root
+rm -rf "$T/root"
+pick "LAUNCHER_WINE32=root with no root to be had: the host serves" host/ "private root .*failed 3 times" 3 \
+     "$ready" HOST_LOADER=yes LAUNCHER_WINE32=root NO_MIRROR=1
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }
 echo "all passed"
