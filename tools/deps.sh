@@ -62,6 +62,15 @@ apt_install() {
   return 1
 }
 
+# The mirror of the system's own Debian sources (deb822 or one-line form).
+debian_mirror() {
+  local uri
+  uri=$(awk '/^URIs:/ && /debian\/?$/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $3 ~ /^bookworm(-updates)?$/ { print $2; exit }' \
+                           /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
+  echo "$uri"
+}
+
 ensure_packages() {
   local missing=()
   for package in "$@"; do

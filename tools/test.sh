@@ -4,7 +4,7 @@
 # build on 64-bit Windows (a win64 prefix) and on 32-bit Windows (a win32
 # prefix), the 64-bit build on 64-bit Windows. Ends with a summary, also
 # kept in build/test-summary.txt: each preset's result, and each test that
-# did not run, with its reason.
+# did not run, with its reason, and where each preset's Wine suites ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 summary=build/test-summary.txt
@@ -13,18 +13,15 @@ rm -f "$summary"
 . tools/deps.sh
 ensure_packages "${TEST_PACKAGES[@]}"
 
-# 32-bit Wine needs root once (packages, a binfmt_misc registration); where
-# it cannot be had, the suites that need it report themselves skipped and
-# the summary gives the reason tools/wine32.sh found.
-wine32=0
-tools/wine32.sh >build/wine32.log 2>&1 || wine32=$?
+# 32-bit Wine needs root once (packages, a binfmt_misc registration). Where
+# the host cannot take wine32:i386, the suites that need it run in a private
+# Debian root (tools/wine_root.sh; LAUNCHER_WINE32=root asks for it even
+# where the host can). Where neither can be had, they report themselves
+# skipped. The summary gives why not the host, or why neither.
+. tools/wine_env.sh
+pick_wine32_environment build/wine32.log
 cat build/wine32.log
-wine32_reason=""
-if [ "$wine32" -ne 0 ]; then
-  wine32_reason=$(grep -m1 'cannot be set up here' build/wine32.log ||
-                  echo "32-bit Wine: tools/wine32.sh failed (exit code $wine32): $(tail -1 build/wine32.log)")
-  echo "32-bit Wine: the Wine suites of the windows-x86 build are skipped"
-fi
+[ -n "$WINE32_ENV" ] || echo "32-bit Wine: the Wine suites of the windows-x86 build are skipped"
 
 # preset_result PRESET: counts from ctest's report, and the failed tests.
 preset_result() {
@@ -50,6 +47,13 @@ skipped_tests() {
   ' "build/$1/Testing/Temporary/LastTest.log" "build/$1/ctest.log"
 }
 
+# wine_environments PRESET: where its Wine suites ran, as they said.
+wine_environments() {
+  local log=build/$1/Testing/Temporary/LastTest.log
+  [ -f "$log" ] || return 0
+  sed -n 's/^environment: //p' "$log" | sort -u | paste -sd ';' - | sed 's/;/ and /g'
+}
+
 jobs=$(nproc)
 status=0
 results=()
@@ -58,7 +62,8 @@ for preset in host windows-x86 windows-x64; do
   echo "==== $preset"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
     ctest --preset "$preset" -j "$jobs" | tee "build/$preset/ctest.log" || status=1
-    results+=("$preset: $(preset_result "$preset")")
+    where=$(wine_environments "$preset")
+    results+=("$preset: $(preset_result "$preset")${where:+; Wine suites ran in: $where}")
     while IFS= read -r line; do skipped+=("$line"); done < <(skipped_tests "$preset")
   else
     status=1
@@ -70,6 +75,6 @@ done
   echo "==== summary"
   printf '%s\n' "${results[@]}"
   [ ${#skipped[@]} -eq 0 ] || printf '%s\n' "${skipped[@]}"
-  [ -z "$wine32_reason" ] || echo "$wine32_reason"
+  [ -z "$WINE32_REASON" ] || echo "$WINE32_REASON"
 } | tee "$summary"
 exit $status

@@ -4,9 +4,17 @@
 # wine32:i386 stands beside wine64. Safe to run again; each step is skipped
 # when already done.
 #
-#   tools/wine32.sh        exit 0 when 32-bit Wine runs its programs here,
-#                          exit 3 (with the reason on stderr) when it cannot
-#                          be set up on this machine.
+#   tools/wine32.sh        exit 0 when 32-bit Wine runs its programs here;
+#                          exit 3 when qemu and its binfmt_misc entry are in
+#                          place but the host cannot take wine32:i386 (a
+#                          private root, tools/wine_root.sh, may serve);
+#                          exit 4 when 32-bit programs cannot run here at
+#                          all. The reason goes to stderr in one line.
+#
+# The emulator comes first, so that a host refused wine32:i386 still has
+# what a private root needs: its binfmt_misc entry is registered with the F
+# (fix-binary) flag, which opens the emulator at registration and so serves
+# inside a root as well.
 #
 # A mirror that fails apt-get update is asked again a few times; then the
 # lists that did arrive serve, and when they cannot give the packages the
@@ -19,7 +27,15 @@
 set -euo pipefail
 . "$(dirname "$0")/deps.sh"
 
-cannot() { echo "32-bit Wine: cannot be set up here: $*" >&2; exit 3; }
+cannot() { echo "32-bit Wine: cannot be set up here: $*" >&2; exit 4; }
+# The host's packages refuse wine32:i386: a private root can serve where the
+# emulator's registration has the F flag.
+host_cannot() {
+  binfmt_registered F ||
+    cannot "$* (nor in a private root: binfmt_misc's i386 entry lacks the F flag)"
+  echo "32-bit Wine: not on the host: $*" >&2
+  exit 3
+}
 
 BINFMT=/proc/sys/fs/binfmt_misc
 QEMU=/usr/bin/qemu-i386
@@ -27,12 +43,14 @@ QEMU=/usr/bin/qemu-i386
 ELF_MAGIC='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 ELF_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
-# An enabled registration for i386 ELF; a distribution's own serves as well.
+# binfmt_registered [FLAG]: an enabled registration for i386 ELF (with that
+# flag); a distribution's own serves as well.
 binfmt_registered() {
   local entry
   for entry in "$BINFMT"/*; do
     grep -qx enabled "$entry" 2>/dev/null &&
-      grep -qx "magic 7f454c4601010100000000000000000002000300" "$entry" && return 0
+      grep -qx "magic 7f454c4601010100000000000000000002000300" "$entry" &&
+      grep -q "^flags: .*${1:-}" "$entry" && return 0
   done
   return 1
 }
@@ -67,20 +85,10 @@ twin_gaps() {
   [ ${#gaps[@]} -eq 0 ] || printf '; installed %s' "${gaps[@]}"
 }
 
-# Installs the packages or ends, naming what apt refused and why.
-install_or_cannot() {
-  apt_install "$@" && return 0
+# What apt refused of the packages and why, in one line.
+refusal() {
   # shellcheck disable=SC2086 # a list of package names
-  cannot "$* cannot be installed ($APT_REFUSAL$(twin_gaps $APT_NOT_INSTALLABLE)${APT_FAILED_INDEXES:+; failed index: $APT_FAILED_INDEXES})"
-}
-
-# The mirror of the system's own Debian sources (deb822 or one-line form).
-debian_mirror() {
-  local uri
-  uri=$(awk '/^URIs:/ && /debian\/?$/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $3 ~ /^bookworm(-updates)?$/ { print $2; exit }' \
-                           /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
-  echo "$uri"
+  echo "$* cannot be installed ($APT_REFUSAL$(twin_gaps $APT_NOT_INSTALLABLE)${APT_FAILED_INDEXES:+; failed index: $APT_FAILED_INDEXES})"
 }
 
 add_backports() {
@@ -124,7 +132,7 @@ update() { [ $updated = yes ] || { refresh_package_lists; updated=yes; }; }
 if ! qemu_is_new_enough; then
   add_backports
   update
-  install_or_cannot qemu-user
+  apt_install qemu-user || cannot "$(refusal qemu-user)"
   qemu_is_new_enough || cannot "qemu-user from bookworm-backports is not 8 or newer"
 fi
 register_binfmt
@@ -135,7 +143,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 if ! installed wine32:i386 || ! installed wine64; then
   update
-  install_or_cannot wine wine64 wine32:i386
+  apt_install wine wine64 wine32:i386 || host_cannot "$(refusal wine wine64 wine32:i386)"
 fi
 loader_runs || cannot "the 32-bit Wine loader does not run"
 say_ready

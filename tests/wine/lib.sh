@@ -159,6 +159,9 @@ build_has_programs() {
   done
 }
 
+# The project's folder, which holds this library.
+PROJECT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
 # Why 32-bit Windows programs cannot run here; nothing when they can. The
 # 32-bit loader is itself an i386 program: it runs where the kernel runs
 # those, or hands them to an emulator through binfmt_misc.
@@ -175,7 +178,10 @@ wine32_missing() {
 # LAUNCHER_WINE_PREFIX (win64, the default, or win32). A 32-bit build runs in
 # either prefix: a win64 one is 64-bit Windows with its 32-bit layer, a
 # win32 one is 32-bit Windows. A 64-bit build runs in a win64 prefix only.
-# Exits 77 (skipped) when 32-bit Wine is needed and cannot run here.
+# Exits 77 (skipped) when 32-bit Wine is needed and cannot run here. With
+# LAUNCHER_WINE32=root (tools/test.sh sets it where the host cannot take
+# 32-bit Wine) a suite that needs it runs again, whole, in the private root
+# of tools/wine_root.sh, with the project and the build at their own paths.
 # Sets BUILD, BUILD_NAME, BUILD_BITS, PREFIX_ARCH, WIDTHS (the Windows widths
 # this setting can show), DEFAULT_BITS (the one in force at first) and CONFIG.
 wine_suite_start() {
@@ -195,6 +201,10 @@ wine_suite_start() {
   DEFAULT_BITS=${WIDTHS%% *}
   CONFIG="$BUILD_NAME build, $PREFIX_ARCH prefix"
   if [ "$BUILD_BITS" -eq 32 ] || [ "$PREFIX_ARCH" = win32 ]; then
+    if [ "${LAUNCHER_WINE32:-}" = root ]; then
+      exec "$PROJECT_DIR/tools/wine_root.sh" run "$PROJECT_DIR" "$(cd "$BUILD" && pwd)" -- \
+        bash "$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
+    fi
     local missing
     missing=$(wine32_missing)
     if [ -n "$missing" ]; then
@@ -211,6 +221,7 @@ wine_suite_start() {
   export LC_ALL=C.UTF-8
   unset WINEARCH DISPLAY WAYLAND_DISPLAY
   echo "wine: $("$WINE64" --version 2>/dev/null), server $WINESERVER"
+  echo "environment: ${LAUNCHER_WINE_ENVIRONMENT:-host}"
   echo "running the $CONFIG: $BUILD"
   echo "work folder: $WORK"
   boot_prefix "$WORK/prefix" "$PREFIX_ARCH"
