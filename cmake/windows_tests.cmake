@@ -53,6 +53,12 @@ target_sources(pinned_launcher PRIVATE "${launcher_test_pins}")
 set_target_properties(pinned_launcher PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
 
+# The report build of this tree (LAUNCHER_REPORT), unpinned, for the report
+# suite.
+launcher_program(report_launcher "${CMAKE_CURRENT_BINARY_DIR}/pins" REPORT)
+set_target_properties(report_launcher PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
+
 # The 32-bit build is the shipped one: it runs in a win64 prefix (64-bit
 # Windows) and in a win32 prefix (32-bit Windows), and its own build is
 # checked for reproducibility and signing. The 64-bit build runs in a win64
@@ -77,7 +83,7 @@ set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
 # Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
 # cannot run reports itself skipped (exit code 77).
 foreach(prefix ${launcher_wine_prefixes})
-  foreach(suite spine deletion removal)
+  foreach(suite spine deletion removal report)
     set(name wine_${suite}_${launcher_wine_build}_${prefix})
     add_test(NAME ${name} COMMAND bash "${CMAKE_SOURCE_DIR}/tests/wine/${suite}.sh")
     set_tests_properties(${name} PROPERTIES

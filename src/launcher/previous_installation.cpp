@@ -6,22 +6,6 @@
 
 namespace {
 
-// Copies L\uninstall.iss into M, leaving a response file already there as
-// it is. A copy keeps the source's attributes, and one from read-only media
-// would be read-only and outlive the deletion of M; the launcher's own copy
-// is made deletable.
-void StageUninstallResponse(PlatformServices& platform, const std::string& M,
-                            const std::string& L) {
-  std::string source = StagedSource(L);
-  std::string destination = StagedDestination(M);
-  CFileFind find(platform);
-  if (find.FindFile(source.c_str()) &&
-      platform.CopyFileA(source.c_str(), destination.c_str(), true)) {
-    platform.SetFileAttributesA(destination.c_str(), kAttributeNormal);
-  }
-  find.Close();
-}
-
 // Runs M\setup.exe in silent uninstall mode and waits, without a time
 // limit, for its process (not for any it starts) to end. It starts in the
 // system folder: a program looks in its current folder for DLLs it loads by
@@ -44,6 +28,18 @@ void RunUninstaller(PlatformServices& platform, const std::string& M) {
 }
 
 }  // namespace
+
+void StageUninstallResponse(PlatformServices& platform, const std::string& M,
+                            const std::string& L) {
+  std::string source = StagedSource(L);
+  std::string destination = StagedDestination(M);
+  CFileFind find(platform);
+  if (find.FindFile(source.c_str()) &&
+      platform.CopyFileA(source.c_str(), destination.c_str(), true)) {
+    platform.SetFileAttributesA(destination.c_str(), kAttributeNormal);
+  }
+  find.Close();
+}
 
 void RemovePreviousInstallation(PlatformServices& platform,
                                 const std::string& M, const std::string& L) {

@@ -13,4 +13,11 @@
 void RemovePreviousInstallation(PlatformServices& platform,
                                 const std::string& M, const std::string& L);
 
+// Copies L\uninstall.iss into M, leaving a response file already there as
+// it is. A copy keeps the source's attributes, and one from read-only media
+// would be read-only and outlive the deletion of M; the launcher's own copy
+// is made deletable.
+void StageUninstallResponse(PlatformServices& platform, const std::string& M,
+                            const std::string& L);
+
 #endif  // LAUNCHER_LAUNCHER_PREVIOUS_INSTALLATION_H_

@@ -153,6 +153,7 @@ build_has_programs() {
   for program in launcher.exe test_programs/stand_in.exe \
                  test_programs/delete_tree.exe test_programs/fs_probe.exe \
                  test_programs/pinned_launcher.exe test_programs/marker.dll \
+                 test_programs/report_launcher.exe \
                  test_programs/kit/data.exe \
                  test_programs/kit/setup.iss test_programs/kit/uninstall.iss; do
     [ -f "$dir/$program" ] || return 1

@@ -37,11 +37,14 @@ using simulated::SplitPath;
 bool SimulatedPlatform::Node::operator==(const Node& other) const {
   return name == other.name && short_name == other.short_name &&
          attributes == other.attributes && content == other.content &&
-         target == other.target && in_use == other.in_use;
+         target == other.target && in_use == other.in_use &&
+         owner == other.owner && writers == other.writers &&
+         names == other.names;
 }
 
 SimulatedPlatform::SimulatedPlatform() {
   AddFolder("C:\\Windows\\system32");
+  AddFolder("C:\\Windows\\Logs");
   AddFolder(current_directory);
   AddFolder("D:\\Setup");
   // The launcher's own image, which no installer's bytes match by chance.

@@ -1,0 +1,91 @@
+#include "launcher/report_launcher.h"
+
+#include <optional>
+#include <string>
+
+#include "launcher/argument_count.h"
+#include "launcher/install_results.h"
+#include "launcher/launcher.h"
+#include "launcher/report_steps.h"
+#include "launcher/run_log.h"
+
+namespace {
+
+// The run after the claim and the mode; returns its exit code.
+int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
+                LaunchMode mode, const KitPins& pins,
+                std::uint32_t time_limit_ms) {
+  std::string module;
+  std::optional<std::string> L = LauncherFolder(platform, &module);
+  if (!L) {
+    log.Error("The launcher's own folder is unknown: nothing is done");
+    return kExitLauncherUnknown;
+  }
+  std::string M = MaintenanceFolder(SystemDriveRoot(platform), is32Bit);
+  KitHold hold(platform);
+  if (!VerifyKit(platform, *L, pins, &hold)) {
+    log.Error("Kit check: " + *L + " is not the kit this launcher was built "
+              "for; nothing is removed or started");
+    return kExitKitRefused;
+  }
+  if (IsCopyOf(platform, module, NewInstallerPath(*L))) {
+    log.Error("Kit check: data.exe is a copy of the launcher itself; nothing "
+              "is removed or started");
+    return kExitDataIsLauncher;
+  }
+  bool pinned = pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
+  log.Info(std::string("Kit check: ") +
+           (pinned ? "every pinned file is unchanged" : "nothing pinned") +
+           ", in " + *L);
+  NewInstallerStart start;
+  start.application = NewInstallerPath(*L);
+  start.command_line = NewInstallerCommandLine(mode, *L);
+  // Its setup.log goes into the log folder, which only administrators can
+  // change; without one no result can be trusted.
+  if (mode == LaunchMode::Silent && !log.folder().empty()) {
+    start.result_file = NewInstallerResultPath(log.folder());
+    start.command_line += " -f2\"" + start.result_file + "\"";
+  }
+  Deadline deadline(platform, time_limit_ms);
+  if (platform.PathFileExistsA(M.c_str())) {
+    log.Info("The previous version's maintenance folder is there: " + M);
+    int removed = RemoveAndReport(platform, log, deadline, M, *L);
+    if (removed != kExitSuccess) return removed;
+  } else {
+    log.Info("No previous version: " + M + " is not there");
+  }
+  int code = InstallAndReport(platform, log, deadline, start, &hold);
+  if (code == kExitSuccess && mode == LaunchMode::Silent &&
+      start.result_file.empty()) {
+    log.Error("No safe log folder for the new installer's setup.log: its "
+              "result cannot be trusted");
+    return kExitNoResult;
+  }
+  return code;
+}
+
+}  // namespace
+
+int ReportingLauncherMain(PlatformServices& platform, const KitPins& pins,
+                          std::uint32_t time_limit_ms) {
+  platform.SetDefaultDllDirectories();
+  RunLog log(platform);
+  log.Open();
+  log.Info("InstallerLauncher started (report build): " +
+           platform.GetCommandLineA());
+  int code = kExitClaimTaken;
+  if (!ClaimLauncherMutex(platform)) {
+    log.Warning("Claim: another launcher is running; try again later");
+  } else {
+    log.Info("Claim: held");
+    bool is32Bit = Is32BitWindows(platform);
+    log.Info(is32Bit ? "Windows: 32-bit" : "Windows: 64-bit");
+    LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
+    log.Info(mode == LaunchMode::Silent ? "Mode: silent (one argument)"
+                                        : "Mode: interactive");
+    code = ReportedRun(platform, log, is32Bit, mode, pins, time_limit_ms);
+  }
+  log.Write(code == kExitSuccess ? LogType::Information : LogType::Error,
+            "Exit code " + std::to_string(code));
+  return code;
+}
