@@ -6,6 +6,22 @@
 
 namespace {
 
+// Copies L\uninstall.iss into M, leaving a response file already there as
+// it is. A copy keeps the source's attributes, and one from read-only media
+// would be read-only and outlive the deletion of M; the launcher's own copy
+// is made deletable.
+void StageUninstallResponse(PlatformServices& platform, const std::string& M,
+                            const std::string& L) {
+  std::string source = StagedSource(L);
+  std::string destination = StagedDestination(M);
+  CFileFind find(platform);
+  if (find.FindFile(source.c_str()) &&
+      platform.CopyFileA(source.c_str(), destination.c_str(), true)) {
+    platform.SetFileAttributesA(destination.c_str(), kAttributeNormal);
+  }
+  find.Close();
+}
+
 // Runs M\setup.exe in silent uninstall mode and waits, without a time
 // limit, for its process (not for any it starts) to end. It starts in the
 // system folder: a program looks in its current folder for DLLs it loads by
@@ -29,18 +45,6 @@ void RunUninstaller(PlatformServices& platform, const std::string& M) {
 
 }  // namespace
 
-void StageUninstallResponse(PlatformServices& platform, const std::string& M,
-                            const std::string& L) {
-  std::string source = StagedSource(L);
-  std::string destination = StagedDestination(M);
-  CFileFind find(platform);
-  if (find.FindFile(source.c_str()) &&
-      platform.CopyFileA(source.c_str(), destination.c_str(), true)) {
-    platform.SetFileAttributesA(destination.c_str(), kAttributeNormal);
-  }
-  find.Close();
-}
-
 void RemovePreviousInstallation(PlatformServices& platform,
                                 const std::string& M, const std::string& L) {
   StageUninstallResponse(platform, M, L);
@@ -49,3 +53,12 @@ void RemovePreviousInstallation(PlatformServices& platform,
   platform.SetFileAttributesA(M.c_str(), kAttributeNormal);
   DeleteFolderTree(platform, M);
 }
+
+#if LAUNCHER_REPORT
+// Only the report build needs the staging step on its own; the default
+// build keeps it inside this file, where it is compiled as it always was.
+void StageUninstallResponseFile(PlatformServices& platform,
+                                const std::string& M, const std::string& L) {
+  StageUninstallResponse(platform, M, L);
+}
+#endif

@@ -13,11 +13,12 @@
 void RemovePreviousInstallation(PlatformServices& platform,
                                 const std::string& M, const std::string& L);
 
-// Copies L\uninstall.iss into M, leaving a response file already there as
-// it is. A copy keeps the source's attributes, and one from read-only media
-// would be read-only and outlive the deletion of M; the launcher's own copy
-// is made deletable.
-void StageUninstallResponse(PlatformServices& platform, const std::string& M,
-                            const std::string& L);
+#if LAUNCHER_REPORT
+// The first step of RemovePreviousInstallation alone: copies
+// L\uninstall.iss into M, leaving a response file already there as it is,
+// and makes the launcher's own copy deletable.
+void StageUninstallResponseFile(PlatformServices& platform,
+                                const std::string& M, const std::string& L);
+#endif
 
 #endif  // LAUNCHER_LAUNCHER_PREVIOUS_INSTALLATION_H_

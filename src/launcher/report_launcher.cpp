@@ -11,17 +11,29 @@
 
 namespace {
 
+// Whether the maintenance folder M is there. A failed query must not pass
+// for its absence, which would install the new version beside the old one:
+// it is gone only when a second query agrees.
+bool PreviousVersionThere(PlatformServices& platform, const std::string& M) {
+  return platform.PathFileExistsA(M.c_str()) ||
+         platform.GetFileAttributesA(M.c_str()) != kInvalidFileAttributes;
+}
+
 // The run after the claim and the mode; returns its exit code.
 int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
                 LaunchMode mode, const KitPins& pins,
                 std::uint32_t time_limit_ms) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
-  if (!L) {
-    log.Error("The launcher's own folder is unknown: nothing is done");
+  // Relative paths, as the default build would take, could miss the
+  // previous version and install beside it.
+  std::string system_folder = SystemFolder(platform);
+  if (!L || system_folder.empty()) {
+    log.Error("The launcher's own folder or the system folder is unknown: "
+              "nothing is done");
     return kExitLauncherUnknown;
   }
-  std::string M = MaintenanceFolder(SystemDriveRoot(platform), is32Bit);
+  std::string M = MaintenanceFolder(system_folder.substr(0, 3), is32Bit);
   KitHold hold(platform);
   if (!VerifyKit(platform, *L, pins, &hold)) {
     log.Error("Kit check: " + *L + " is not the kit this launcher was built "
@@ -47,7 +59,7 @@ int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
     start.command_line += " -f2\"" + start.result_file + "\"";
   }
   Deadline deadline(platform, time_limit_ms);
-  if (platform.PathFileExistsA(M.c_str())) {
+  if (PreviousVersionThere(platform, M)) {
     log.Info("The previous version's maintenance folder is there: " + M);
     int removed = RemoveAndReport(platform, log, deadline, M, *L);
     if (removed != kExitSuccess) return removed;
