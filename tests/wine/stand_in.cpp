@@ -20,6 +20,11 @@
 //     loads each by that name (LoadLibraryA, the plain search) and appends
 //     one "load" record whose last field is "NAME=E ...": E the call's last
 //     error, or "ok".
+//   * When "<own path>.child" exists, holding a Windows path, it starts that
+//     program (with no arguments) and does not wait for it.
+//   * When "<own path>.result" exists, holding a ResultCode, it writes an
+//     InstallShield setup.log with it: where -f2"<path>" in its command line
+//     says, else beside the response file of -f1"<path>".
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
 //   * It appends an "end" record and exits with the code in
 //     "<own path>.exitcode" (0 without the file).
@@ -153,6 +158,57 @@ std::string Attack(const std::wstring& source, const std::wstring& target) {
   return out;
 }
 
+// The quoted value after `option` ("-f1", "-f2") in `line`; "" without one.
+std::string QuotedOption(const std::string& line, const std::string& option) {
+  std::string::size_type at = line.find(option + "\"");
+  if (at == std::string::npos) return "";
+  at += option.size() + 1;
+  std::string::size_type end = line.find('"', at);
+  return end == std::string::npos ? "" : line.substr(at, end - at);
+}
+
+// The setup.log an InstallShield setup writes in silent mode.
+bool WriteSetupLog(const std::string& command_line, const std::string& code) {
+  std::string path = QuotedOption(command_line, "-f2");
+  if (path.empty()) {
+    std::string response = QuotedOption(command_line, "-f1");
+    std::string::size_type slash = response.find_last_of('\\');
+    if (slash == std::string::npos) return false;
+    path = response.substr(0, slash) + "\\setup.log";
+  }
+  std::string text = "[InstallShield Silent]\r\nVersion=v7.00\r\n"
+                     "File=Log File\r\n[ResponseResult]\r\nResultCode=" +
+                     code + "\r\n";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()),
+                      &written, nullptr);
+  CloseHandle(file);
+  return ok && written == text.size();
+}
+
+// Starts `program` and lets it run on its own.
+bool StartChild(const std::string& program) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string line = "\"" + program + "\"";
+  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+std::string FirstLine(std::string text) {
+  text.erase(text.find_last_not_of("\r\n") + 1);
+  return text;
+}
+
 }  // namespace
 
 int main() {
@@ -198,6 +254,17 @@ int main() {
     if (!Append(log, Record("load", Utf8(module)) + "\t" + outcomes + "\n")) {
       return 94;
     }
+  }
+
+  std::string child;
+  if (ReadWhole(module + L".child", &child) && !StartChild(FirstLine(child))) {
+    return 95;
+  }
+  std::string result;
+  if (ReadWhole(module + L".result", &result) &&
+      !WriteSetupLog(command_line != nullptr ? command_line : "",
+                     FirstLine(result))) {
+    return 96;
   }
 
   long sleep_ms = NumberFrom(module + L".sleep", 0);
