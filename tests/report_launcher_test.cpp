@@ -191,8 +191,28 @@ TEST(ReportLauncherTest, TimeLimitEndsTheWaitNotTheProcesses) {
 }
 
 // A setup.log left in M by an earlier run is not this run's result: it is
-// copied into the log and deleted before the uninstaller starts.
-TEST(ReportLauncherTest, StaleSetupLogIsNotThisRunsResult) {
+// copied into the log and deleted before the uninstaller starts. Nor is one
+// that another account could have written, or a link.
+TEST(ReportLauncherTest, SetupLogTakenOnlyWhenFreshAndTrusted) {
+  const std::string uninstall_log = kM + "\\setup.log";
+  for (const std::string& planted : {uninstall_log, kResult}) {
+    for (bool link : {false, true}) {
+      Machine m(true);
+      m.p.AddFile("C:\\Users\\mallory\\setup.log", SetupLog("0"));
+      auto write = m.p.programs[planted == kResult ? kData : kM + "\\setup.exe"];
+      m.p.programs[planted == kResult ? kData : kM + "\\setup.exe"] =
+          [&m, write, planted, link] {
+            write();
+            if (link) {
+              m.p.Remove(planted);
+              m.p.AddLink(planted, "C:\\Users\\mallory\\setup.log", false);
+            } else {
+              m.p.SetSecurity(planted, "Administrators", {"SYSTEM", "Users"});
+            }
+          };
+      EXPECT_EQ(m.Run(), planted == kResult ? 69005 : 69003) << planted;
+    }
+  }
   for (const std::string& stale : {kM + "\\setup.log", kResult}) {
     Machine m(true, stale == kResult ? "0" : "", stale == kResult ? "" : "0");
     m.p.AddFile(stale, SetupLog("0"));
