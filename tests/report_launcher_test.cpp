@@ -48,9 +48,9 @@ struct Machine {
       }
     };
     p.programs[kData] = [this, install_result] {
-      auto self = std::find_if(
-          p.processes().begin(), p.processes().end(),
-          [](const auto& proc) { return proc.image == kData; });
+      auto self =
+          std::find_if(p.processes().begin(), p.processes().end(),
+                       [](const auto& proc) { return proc.image == kData; });
       const std::string& line = self->command_line;
       std::size_t f2 = line.find("-f2\"");
       if (install_result.empty() || f2 == std::string::npos) return;
@@ -155,8 +155,8 @@ TEST(ReportLauncherTest, WaitsForTheWholeTree) {
     bool no_job;
     std::uint32_t ended_by;  // the clock when the launcher returns
   };
-  const Case cases[] = {{false, false, 9000}, {true, false, 9000},
-                        {false, true, 60}};
+  const Case cases[] = {
+      {false, false, 9000}, {true, false, 9000}, {false, true, 60}};
   for (const Case& c : cases) {
     Machine m(true);
     m.p.lose_job_messages = c.lose_messages;
@@ -199,7 +199,8 @@ TEST(ReportLauncherTest, SetupLogTakenOnlyWhenFreshAndTrusted) {
     for (bool link : {false, true}) {
       Machine m(true);
       m.p.AddFile("C:\\Users\\mallory\\setup.log", SetupLog("0"));
-      auto write = m.p.programs[planted == kResult ? kData : kM + "\\setup.exe"];
+      auto write =
+          m.p.programs[planted == kResult ? kData : kM + "\\setup.exe"];
       m.p.programs[planted == kResult ? kData : kM + "\\setup.exe"] =
           [&m, write, planted, link] {
             write();
@@ -339,7 +340,8 @@ TEST(ReportLauncherTest, LogRecordsEveryStep) {
 TEST(ReportLauncherTest, ResultCodeParsing) {
   const char kUtf16[] =
       "\xFF\xFE[\0R\0e\0s\0p\0o\0n\0s\0e\0R\0e\0s\0u\0l\0t\0]\0\n\0"
-      "R\0e\0s\0u\0l\0t\0C\0o\0d\0e\0=\0-\0" "1\0";
+      "R\0e\0s\0u\0l\0t\0C\0o\0d\0e\0=\0-\0"
+      "1\0";
   struct Case {
     std::string text;
     bool found;
@@ -391,8 +393,8 @@ TEST(ReportLauncherTest, EveryCallFailingAloneNeverHidesAFailure) {
     int code = m->Run();
     ASSERT_LT(failing, m->p.calls().size());
     Op failed = m->p.calls()[failing].op;
-    std::string context = std::string(SimulatedPlatform::Name(failed)) +
-                          " #" + std::to_string(failing) + " code " +
+    std::string context = std::string(SimulatedPlatform::Name(failed)) + " #" +
+                          std::to_string(failing) + " code " +
                           std::to_string(code);
     for (const auto& entry : before) {
       if (entry.first.rfind(kM, 0) == 0 || entry.first.rfind(kLogs, 0) == 0) {

@@ -130,8 +130,10 @@ int JudgeSetupLog(PlatformServices& platform, RunLog& log,
   }
   log.CopyText(label + " setup.log", setup_log.content);
   if (!setup_log.trusted) {
-    log.Error(label + ": setup.log not taken, other accounts can change it "
-                      "or its folder, or it is a link: " + path);
+    log.Error(label +
+              ": setup.log not taken, other accounts can change it "
+              "or its folder, or it is a link: " +
+              path);
     return kExitNoResult;
   }
   if (!setup_log.has_code) {

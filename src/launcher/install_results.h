@@ -14,14 +14,14 @@
 constexpr int kExitSuccess = 0;
 constexpr int kExitClaimTaken = 1618;  // another launcher runs: retry later
 constexpr int kExitKitRefused = 69001;
-constexpr int kExitNotStarted = 69002;      // data.exe did not start
-constexpr int kExitRemovalFailed = 69003;   // previous version kept
-constexpr int kExitResultCode = 69004;      // setup.log: ResultCode not 0
-constexpr int kExitNoResult = 69005;        // no trusted setup.log of this run
-constexpr int kExitTimeLimit = 69006;       // the wait outlasted the limit
-constexpr int kExitLauncherUnknown = 69007; // the launcher's own folder
-constexpr int kExitDataIsLauncher = 69008;  // data.exe is the launcher
-constexpr int kExitWaitFailed = 69009;      // the end could not be seen
+constexpr int kExitNotStarted = 69002;       // data.exe did not start
+constexpr int kExitRemovalFailed = 69003;    // previous version kept
+constexpr int kExitResultCode = 69004;       // setup.log: ResultCode not 0
+constexpr int kExitNoResult = 69005;         // no trusted setup.log of this run
+constexpr int kExitTimeLimit = 69006;        // the wait outlasted the limit
+constexpr int kExitLauncherUnknown = 69007;  // the launcher's own folder
+constexpr int kExitDataIsLauncher = 69008;   // data.exe is the launcher
+constexpr int kExitWaitFailed = 69009;       // the end could not be seen
 
 // The ResultCode of an InstallShield setup.log: the value of "ResultCode="
 // in its [ResponseResult] section. ANSI or UTF-16 text. False when there is

@@ -61,7 +61,8 @@ bool StartTree(PlatformServices& platform, RunLog& log,
 
 WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
                        const StartedTree& tree, const Deadline& deadline) {
-  if (!tree.in_job) return WaitForProcess(platform, tree.process.process, deadline);
+  if (!tree.in_job)
+    return WaitForProcess(platform, tree.process.process, deadline);
   for (;;) {
     std::uint32_t remaining = deadline.Remaining();
     if (remaining == 0) return WaitResult::TimedOut;
@@ -80,8 +81,9 @@ WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
         break;
       }
       case JobMessage::Failed:
-        log.Warning("The job's messages failed: waiting for the first "
-                    "program alone");
+        log.Warning(
+            "The job's messages failed: waiting for the first "
+            "program alone");
         return WaitForProcess(platform, tree.process.process, deadline);
     }
   }

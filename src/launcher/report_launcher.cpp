@@ -29,20 +29,23 @@ int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
   // previous version and install beside it.
   std::string system_folder = SystemFolder(platform);
   if (!L || system_folder.empty()) {
-    log.Error("The launcher's own folder or the system folder is unknown: "
-              "nothing is done");
+    log.Error(
+        "The launcher's own folder or the system folder is unknown: "
+        "nothing is done");
     return kExitLauncherUnknown;
   }
   std::string M = MaintenanceFolder(system_folder.substr(0, 3), is32Bit);
   KitHold hold(platform);
   if (!VerifyKit(platform, *L, pins, &hold)) {
-    log.Error("Kit check: " + *L + " is not the kit this launcher was built "
+    log.Error("Kit check: " + *L +
+              " is not the kit this launcher was built "
               "for; nothing is removed or started");
     return kExitKitRefused;
   }
   if (IsCopyOf(platform, module, NewInstallerPath(*L))) {
-    log.Error("Kit check: data.exe is a copy of the launcher itself; nothing "
-              "is removed or started");
+    log.Error(
+        "Kit check: data.exe is a copy of the launcher itself; nothing "
+        "is removed or started");
     return kExitDataIsLauncher;
   }
   bool pinned = pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
@@ -69,8 +72,9 @@ int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
   int code = InstallAndReport(platform, log, deadline, start, &hold);
   if (code == kExitSuccess && mode == LaunchMode::Silent &&
       start.result_file.empty()) {
-    log.Error("No safe log folder for the new installer's setup.log: its "
-              "result cannot be trusted");
+    log.Error(
+        "No safe log folder for the new installer's setup.log: its "
+        "result cannot be trusted");
     return kExitNoResult;
   }
   return code;

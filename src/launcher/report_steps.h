@@ -22,7 +22,7 @@ int RemoveAndReport(PlatformServices& platform, RunLog& log,
 
 // How the new installer is started and where its result is read.
 struct NewInstallerStart {
-  std::string application;        // its full path
+  std::string application;  // its full path
   std::string command_line;
   std::string current_directory;  // "" keeps the launcher's own
   std::string result_file;        // the setup.log to judge; "": none

@@ -48,7 +48,9 @@ class RunLog {
   const std::string& folder() const { return folder_; }
 
   void Write(LogType type, const std::string& message);
-  void Info(const std::string& message) { Write(LogType::Information, message); }
+  void Info(const std::string& message) {
+    Write(LogType::Information, message);
+  }
   void Warning(const std::string& message) { Write(LogType::Warning, message); }
   void Error(const std::string& message) { Write(LogType::Error, message); }
   // Copies a whole file's text into the log, one event per line, each

@@ -285,8 +285,7 @@ class PlatformServices {
   // with more than one name (hard links).
   virtual bool OpenAppendFileA(const char* path, Handle* file) = 0;
   // Appends all `size` bytes through a handle of OpenAppendFileA.
-  virtual bool WriteFile(Handle file, const void* data,
-                         std::uint32_t size) = 0;
+  virtual bool WriteFile(Handle file, const void* data, std::uint32_t size) = 0;
 #endif  // LAUNCHER_REPORT
 
   // Ends the process at once with `code`. The simulated realisation records

@@ -99,7 +99,6 @@ using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 // LOAD_LIBRARY_SEARCH_SYSTEM32, which older headers lack.
 constexpr DWORD kSearchSystem32 = 0x00000800;
 
-
 #if LAUNCHER_REPORT
 // The accounts whose write access to a log folder or a result file the
 // launcher accepts: SYSTEM, Administrators, TrustedInstaller and the
@@ -119,10 +118,10 @@ bool IsTrustedSid(PSID sid, PSID own_user) {
 }
 
 // Rights that let an account change a file or folder, or what it holds.
-constexpr DWORD kChangingRights =
-    FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-    FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
-    WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA |
+                                  FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                  FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
 // Whether an account other than the trusted ones can change the object:
 // through ownership, or an allowing entry that applies to the object
@@ -154,8 +153,8 @@ PSID OwnUser(void* buffer, DWORD size) {
     return nullptr;
   }
   DWORD needed = 0;
-  bool ok = ::GetTokenInformation(token, TokenUser, buffer, size, &needed) !=
-            FALSE;
+  bool ok =
+      ::GetTokenInformation(token, TokenUser, buffer, size, &needed) != FALSE;
   ::CloseHandle(token);
   return ok ? static_cast<TOKEN_USER*>(buffer)->User.Sid : nullptr;
 }
@@ -167,11 +166,10 @@ HANDLE OpenWithoutFollowing(const char* path, DWORD access, DWORD creation) {
   if (::MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0) {
     return INVALID_HANDLE_VALUE;
   }
-  return ::CreateFileW(wide, access,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, creation,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                       nullptr);
+  return ::CreateFileW(
+      wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, creation,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 // JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO, and the job information classes,
@@ -497,10 +495,9 @@ class WindowsPlatform : public PlatformServices {
   bool QueryInformationJobObject(Handle job,
                                  std::uint32_t* active_processes) override {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (!::QueryInformationJobObject(FromHandle(job),
-                                     JobObjectBasicAccountingInformation,
-                                     &accounting, sizeof(accounting),
-                                     nullptr)) {
+    if (!::QueryInformationJobObject(
+            FromHandle(job), JobObjectBasicAccountingInformation, &accounting,
+            sizeof(accounting), nullptr)) {
       return false;
     }
     *active_processes = accounting.ActiveProcesses;
@@ -531,9 +528,7 @@ class WindowsPlatform : public PlatformServices {
     if (kind == TIME_ZONE_ID_STANDARD) time.bias += zone.StandardBias;
     return time;
   }
-  std::uint32_t GetCurrentThreadId() override {
-    return ::GetCurrentThreadId();
-  }
+  std::uint32_t GetCurrentThreadId() override { return ::GetCurrentThreadId(); }
   bool CreateDirectoryA(const char* path) override {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
@@ -554,17 +549,18 @@ class WindowsPlatform : public PlatformServices {
     PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    bool ok = ::GetFileInformationByHandle(handle, &info) != FALSE &&
-              ::GetSecurityInfo(handle, SE_FILE_OBJECT,
-                                OWNER_SECURITY_INFORMATION |
-                                    DACL_SECURITY_INFORMATION,
-                                &owner, nullptr, &dacl, nullptr,
-                                &descriptor) == ERROR_SUCCESS;
+    bool ok =
+        ::GetFileInformationByHandle(handle, &info) != FALSE &&
+        ::GetSecurityInfo(
+            handle, SE_FILE_OBJECT,
+            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+            nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
     ::CloseHandle(handle);
     if (!ok) return false;
     DWORD user[128];
     security->folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    security->link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    security->link =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     security->names = info.nNumberOfLinks;
     security->others_can_write =
         OthersCanWrite(owner, dacl, OwnUser(user, sizeof(user)));

@@ -19,8 +19,8 @@ TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
     ProcessInformation info;
     Handle job = 0;
     Handle port = 0;
-    ASSERT_TRUE(p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr,
-                                          &info));
+    ASSERT_TRUE(
+        p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
     ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
     ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
     EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);

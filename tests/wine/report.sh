@@ -73,7 +73,7 @@ check "data.exe's setup.log is there" grep -q 'ResultCode=0' "$RESULT_UNIX"
 check_eq "both setup.logs are copied into the log" 2 \
   "$(grep -c 'setup.log: ResultCode=0\]LOG\]!>' "$LOG_UNIX" 2>/dev/null)"
 check_eq "every line of the log is a CMTrace line" "" \
-  "$(tr -d '\r' <"$LOG_UNIX" | grep -Ev '^<!\[LOG\[.*\]LOG\]!><time="[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{3}" date="[0-9]{2}-[0-9]{2}-[0-9]{4}" component="InstallerLauncher" context="" type="[123]" thread="[0-9]+" file="">$')"
+  "$(cat "$LOG_UNIX" 2>&1 | tr -d '\r' | grep -Ev '^<!\[LOG\[.*\]LOG\]!><time="[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{3}" date="[0-9]{2}-[0-9]{2}-[0-9]{4}" component="InstallerLauncher" context="" type="[123]" thread="[0-9]+" file="">$')"
 note "the log of this run:"
 tr -d '\r' <"$LOG_UNIX" | sed 's/^/     /'
 lines=$(wc -l <"$LOG_UNIX")

@@ -176,9 +176,10 @@ bool WriteSetupLog(const std::string& command_line, const std::string& code) {
     if (slash == std::string::npos) return false;
     path = response.substr(0, slash) + "\\setup.log";
   }
-  std::string text = "[InstallShield Silent]\r\nVersion=v7.00\r\n"
-                     "File=Log File\r\n[ResponseResult]\r\nResultCode=" +
-                     code + "\r\n";
+  std::string text =
+      "[InstallShield Silent]\r\nVersion=v7.00\r\n"
+      "File=Log File\r\n[ResponseResult]\r\nResultCode=" +
+      code + "\r\n";
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -144,8 +144,9 @@ bool SimulatedPlatform::GetExitCodeProcess(Handle process,
   Process* p = FindProcess(process);
   if (p == nullptr || handles_.count(process) == 0) return false;
   auto run = runs.find(p->image);
-  *code = !p->ended ? kStillActive
-                    : run != runs.end() ? run->second.exit_code : 0;
+  *code = !p->ended           ? kStillActive
+          : run != runs.end() ? run->second.exit_code
+                              : 0;
   return true;
 }
 
@@ -159,7 +160,9 @@ LocalTime SimulatedPlatform::GetLocalTime() {
   LocalTime time = local_time;
   std::uint64_t ms =
       ((static_cast<std::uint64_t>(time.hour) * 60 + time.minute) * 60 +
-       time.second) * 1000 + time.millisecond + now_;
+       time.second) *
+          1000 +
+      time.millisecond + now_;
   time.millisecond = static_cast<int>(ms % 1000);
   time.second = static_cast<int>(ms / 1000 % 60);
   time.minute = static_cast<int>(ms / 60000 % 60);

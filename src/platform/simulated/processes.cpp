@@ -103,7 +103,8 @@ void SimulatedPlatform::BeginRunning(std::size_t index) {
                     processes_[index].current_directory, 0, 0};
     started.job = processes_[index].job;
     processes_.push_back(started);
-    if (started.job != 0) jobs_[started.job].messages.push_back(JobMessage::Other);
+    if (started.job != 0)
+      jobs_[started.job].messages.push_back(JobMessage::Other);
     BeginRunning(processes_.size() - 1);
   }
   auto program = programs.find(processes_[index].image);

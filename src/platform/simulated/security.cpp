@@ -19,8 +19,7 @@ void SimulatedPlatform::SetSecurity(const std::string& path,
   node.writers = writers;
 }
 
-void SimulatedPlatform::SetNames(const std::string& path,
-                                 std::uint32_t names) {
+void SimulatedPlatform::SetNames(const std::string& path, std::uint32_t names) {
   tree_[KeyOf(path)].names = names;
 }
 

@@ -151,7 +151,7 @@ class SimulatedPlatform : public PlatformServices {
     std::string current_directory;  // the child's, as a canonical path
     Handle process = 0;
     Handle thread = 0;
-    Handle job = 0;        // 0: in no job of this process's
+    Handle job = 0;  // 0: in no job of this process's
     bool suspended = false;
     bool ended = false;
     std::uint32_t started_at = 0;  // on the clock, once it runs
