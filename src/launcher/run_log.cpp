@@ -47,15 +47,19 @@ std::string NewInstallerResultPath(const std::string& folder) {
 std::string CmTraceLine(const std::string& message, LogType type,
                         const LocalTime& time, std::uint32_t thread) {
   char fields[200];
-  std::snprintf(fields, sizeof(fields),
-                "<time=\"%02d:%02d:%02d.%03d%c%03d\" date=\"%02d-%02d-%04d\" "
-                "component=\"%s\" context=\"\" type=\"%d\" thread=\"%lu\" "
-                "file=\"\">\r\n",
-                time.hour, time.minute, time.second, time.millisecond,
-                time.bias < 0 ? '-' : '+', std::abs(time.bias), time.month,
-                time.day, time.year, kComponent, static_cast<int>(type),
-                static_cast<unsigned long>(thread));
-  return "<![LOG[" + Printable(message) + "]LOG]!>" + fields;
+  int length = std::snprintf(
+      fields, sizeof(fields),
+      "<time=\"%02d:%02d:%02d.%03d%c%03d\" date=\"%02d-%02d-%04d\" "
+      "component=\"%s\" context=\"\" type=\"%d\" thread=\"%lu\" "
+      "file=\"\">\r\n",
+      time.hour, time.minute, time.second, time.millisecond,
+      time.bias < 0 ? '-' : '+', std::abs(time.bias), time.month, time.day,
+      time.year, kComponent, static_cast<int>(type),
+      static_cast<unsigned long>(thread));
+  std::string line = "<![LOG[" + Printable(message) + "]LOG]!>";
+  if (length > 0)
+    line.append(fields, std::min<std::size_t>(length, sizeof(fields) - 1));
+  return line;
 }
 
 bool IsSafeFolder(const FileSecurity& security) {
@@ -95,7 +99,9 @@ void RunLog::CopyText(const std::string& label, const std::string& text) {
     std::size_t end = std::min(text.find('\n', begin), text.size());
     std::string line = text.substr(begin, end - begin);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    Info(label + ": " + line);
+    std::string event = label;
+    event.append(": ").append(line);
+    Info(event);
     begin = end + 1;
   }
 }

@@ -59,7 +59,7 @@ bool SimulatedPlatform::CreateProcessA(const char* application,
 }
 
 bool SimulatedPlatform::StartProcess(Op op, const char* application,
-                                     char* command_line,
+                                     const char* command_line,
                                      const char* current_directory,
                                      bool suspended, ProcessInformation* info) {
   std::string line = command_line != nullptr ? command_line : "";

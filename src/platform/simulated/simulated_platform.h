@@ -371,7 +371,7 @@ class SimulatedPlatform : public PlatformServices {
   // or the plain name.
   std::string MutexKey(const std::string& name) const;
   // Starts a program, suspended or running; false when it cannot.
-  bool StartProcess(Op op, const char* application, char* command_line,
+  bool StartProcess(Op op, const char* application, const char* command_line,
                     const char* current_directory, bool suspended,
                     ProcessInformation* info);
   // Lets the process at `index` run from now on: its children start.
