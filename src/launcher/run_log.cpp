@@ -1,7 +1,6 @@
 #include "launcher/run_log.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "launcher/product_code.h"
@@ -28,6 +27,20 @@ std::string Printable(const std::string& message) {
   return text;
 }
 
+// Appends `value` in decimal, with leading zeros up to `width` digits. The
+// printf family would bring the toolchain's own formatting code, floating
+// point and all, into a program that otherwise has none of it.
+void AppendNumber(std::string* text, std::uint32_t value, std::size_t width) {
+  char digits[10];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (; count < width; --width) *text += '0';
+  while (count != 0) *text += digits[--count];
+}
+
 }  // namespace
 
 std::string LogFolder(PlatformServices& platform) {
@@ -46,19 +59,29 @@ std::string NewInstallerResultPath(const std::string& folder) {
 
 std::string CmTraceLine(const std::string& message, LogType type,
                         const LocalTime& time, std::uint32_t thread) {
-  char fields[200];
-  int length = std::snprintf(
-      fields, sizeof(fields),
-      "<time=\"%02d:%02d:%02d.%03d%c%03d\" date=\"%02d-%02d-%04d\" "
-      "component=\"%s\" context=\"\" type=\"%d\" thread=\"%lu\" "
-      "file=\"\">\r\n",
-      time.hour, time.minute, time.second, time.millisecond,
-      time.bias < 0 ? '-' : '+', std::abs(time.bias), time.month, time.day,
-      time.year, kComponent, static_cast<int>(type),
-      static_cast<unsigned long>(thread));
-  std::string line = "<![LOG[" + Printable(message) + "]LOG]!>";
-  if (length > 0)
-    line.append(fields, std::min<std::size_t>(length, sizeof(fields) - 1));
+  std::string line = "<![LOG[" + Printable(message) + "]LOG]!><time=\"";
+  AppendNumber(&line, time.hour, 2);
+  line += ':';
+  AppendNumber(&line, time.minute, 2);
+  line += ':';
+  AppendNumber(&line, time.second, 2);
+  line += '.';
+  AppendNumber(&line, time.millisecond, 3);
+  line += time.bias < 0 ? '-' : '+';
+  AppendNumber(&line, static_cast<std::uint32_t>(std::abs(time.bias)), 3);
+  line += "\" date=\"";
+  AppendNumber(&line, time.month, 2);
+  line += '-';
+  AppendNumber(&line, time.day, 2);
+  line += '-';
+  AppendNumber(&line, time.year, 4);
+  line += "\" component=\"";
+  line += kComponent;
+  line += "\" context=\"\" type=\"";
+  AppendNumber(&line, static_cast<std::uint32_t>(type), 1);
+  line += "\" thread=\"";
+  AppendNumber(&line, thread, 1);
+  line += "\" file=\"\">\r\n";
   return line;
 }
 
