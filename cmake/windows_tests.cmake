@@ -81,6 +81,11 @@ add_test(NAME pe_properties
   COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
           "$<TARGET_FILE:launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
 set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
+# The report build keeps the same properties: imports, icon, no manifest.
+add_test(NAME pe_properties_report
+  COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
+          "$<TARGET_FILE:report_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
+set_tests_properties(pe_properties_report PROPERTIES LABELS pe TIMEOUT 60)
 
 # Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
 # cannot run reports itself skipped (exit code 77).

@@ -371,59 +371,67 @@ TEST(ReportLauncherTest, ResultCodeParsing) {
 // data.exe and everything it started have ended; and a failure that hides a
 // result (a start, an exit code, a setup.log) is never reported as 0.
 TEST(ReportLauncherTest, EveryCallFailingAloneNeverHidesAFailure) {
-  auto make = [] {
-    auto m = std::make_unique<Machine>(true);
-    m->p.runs[kData] = {10, 0, {"C:\\Temp\\child.exe"}};
-    m->p.runs["C:\\Temp\\child.exe"] = {3000, 0, {}};
-    m->p.AddFile("C:\\Program Files\\Other\\keep.txt");
-    return m;
-  };
-  std::size_t total = 0;
-  {
-    auto m = make();
-    ASSERT_EQ(m->Run(), 0);
-    total = m->p.calls().size();
-  }
-  const Op hiding[] = {Op::CreateProcessSuspendedA, Op::ResumeThread,
-                       Op::GetExitCodeProcess, Op::ReadFile};
-  for (std::size_t failing = 0; failing < total; ++failing) {
-    auto m = make();
-    m->p.failing_calls.insert(failing);
-    SimulatedPlatform::Tree before = m->p.tree();
-    int code = m->Run();
-    ASSERT_LT(failing, m->p.calls().size());
-    Op failed = m->p.calls()[failing].op;
-    std::string context = std::string(SimulatedPlatform::Name(failed)) + " #" +
-                          std::to_string(failing) + " code " +
-                          std::to_string(code);
-    for (const auto& entry : before) {
-      if (entry.first.rfind(kM, 0) == 0 || entry.first.rfind(kLogs, 0) == 0) {
-        continue;
+  for (bool is64 : {false, true}) {
+    const std::string& M = is64 ? kMaintenance64 : kMaintenance32;
+    auto make = [is64, &M] {
+      auto m = std::make_unique<Machine>(false);
+      if (is64) m->p.AddFolder("C:\\Windows\\SysWOW64");
+      m->p.AddFile(M + "\\setup.exe", "MZ old uninstaller");
+      m->p.programs[M + "\\setup.exe"] = [p = &m->p, &M] {
+        p->AddFile(M + "\\setup.log", SetupLog("0"));
+      };
+      m->p.runs[kData] = {10, 0, {"C:\\Temp\\child.exe"}};
+      m->p.runs["C:\\Temp\\child.exe"] = {3000, 0, {}};
+      m->p.AddFile("C:\\Program Files\\Other\\keep.txt");
+      return m;
+    };
+    std::size_t total = 0;
+    {
+      auto m = make();
+      ASSERT_EQ(m->Run(), 0);
+      total = m->p.calls().size();
+    }
+    const Op hiding[] = {Op::CreateProcessSuspendedA, Op::ResumeThread,
+                         Op::GetExitCodeProcess, Op::ReadFile};
+    for (std::size_t failing = 0; failing < total; ++failing) {
+      auto m = make();
+      m->p.failing_calls.insert(failing);
+      SimulatedPlatform::Tree before = m->p.tree();
+      int code = m->Run();
+      ASSERT_LT(failing, m->p.calls().size());
+      Op failed = m->p.calls()[failing].op;
+      std::string context = std::string(SimulatedPlatform::Name(failed)) +
+                            " #" + std::to_string(failing) + " code " +
+                            std::to_string(code);
+      for (const auto& entry : before) {
+        if (entry.first.rfind(M, 0) == 0 || entry.first.rfind(kLogs, 0) == 0) {
+          continue;
+        }
+        ASSERT_TRUE(m->p.Exists(entry.first)) << context << " " << entry.first;
+        EXPECT_EQ(*m->p.Find(entry.first), entry.second) << context;
       }
-      ASSERT_TRUE(m->p.Exists(entry.first)) << context << " " << entry.first;
-      EXPECT_EQ(*m->p.Find(entry.first), entry.second) << context;
+      if (code == 69003) {
+        EXPECT_TRUE(m->p.Exists(M + "\\setup.exe")) << context;
+        EXPECT_FALSE(m->Started(kData)) << context;
+      }
+      // 0: the old version removed, data.exe ran, and every process ended
+      // unless the log says that no job could be had.
+      if (code == 0) {
+        EXPECT_TRUE(m->Started(M + "\\setup.exe")) << context;
+        EXPECT_TRUE(m->Started(kData)) << context;
+        EXPECT_TRUE(m->p.running_processes() == 0 ||
+                    m->Log().find("alone") != std::string::npos)
+            << context;
+      }
+      if (std::find(std::begin(hiding), std::end(hiding), failed) !=
+          std::end(hiding)) {
+        EXPECT_NE(code, 0) << context;
+      }
+      EXPECT_FALSE(m->p.exited()) << context;
     }
-    if (code == 69003) {
-      EXPECT_TRUE(m->p.Exists(kM + "\\setup.exe")) << context;
-      EXPECT_FALSE(m->Started(kData)) << context;
-    }
-    // 0: the old version removed, data.exe ran, and every process ended
-    // unless the log says that no job could be had.
-    if (code == 0) {
-      EXPECT_TRUE(m->Started(kM + "\\setup.exe")) << context;
-      EXPECT_TRUE(m->Started(kData)) << context;
-      EXPECT_TRUE(m->p.running_processes() == 0 ||
-                  m->Log().find("alone") != std::string::npos)
-          << context;
-    }
-    if (std::find(std::begin(hiding), std::end(hiding), failed) !=
-        std::end(hiding)) {
-      EXPECT_NE(code, 0) << context;
-    }
-    EXPECT_FALSE(m->p.exited()) << context;
+    std::cout << "report fault injection: " << total
+              << " runs, each failing one call\n";
   }
-  std::cout << "report fault injection: " << total
-            << " runs, each failing one call\n";
 }
 
 }  // namespace

@@ -11,18 +11,18 @@
 
 namespace {
 
-// Whether the maintenance folder M is there. A failed query must not pass
-// for its absence, which would install the new version beside the old one:
-// it is gone only when a second query agrees.
-bool PreviousVersionThere(PlatformServices& platform, const std::string& M) {
-  return platform.PathFileExistsA(M.c_str()) ||
-         platform.GetFileAttributesA(M.c_str()) != kInvalidFileAttributes;
+// Whether `path` is there. A failed query must not pass for an absence,
+// which would look for the old version under the other width's folder or
+// not at all, and install the new one beside it: a path is missing only
+// when a second query agrees.
+bool There(PlatformServices& platform, const std::string& path) {
+  return platform.PathFileExistsA(path.c_str()) ||
+         platform.GetFileAttributesA(path.c_str()) != kInvalidFileAttributes;
 }
 
 // The run after the claim and the mode; returns its exit code.
-int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
-                LaunchMode mode, const KitPins& pins,
-                std::uint32_t time_limit_ms) {
+int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
+                const KitPins& pins, std::uint32_t time_limit_ms) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
   // Relative paths, as the default build would take, could miss the
@@ -34,7 +34,10 @@ int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
         "nothing is done");
     return kExitLauncherUnknown;
   }
-  std::string M = MaintenanceFolder(system_folder.substr(0, 3), is32Bit);
+  std::string R = system_folder.substr(0, 3);
+  bool is32Bit = !There(platform, ProbePath(R));
+  log.Info(is32Bit ? "Windows: 32-bit" : "Windows: 64-bit");
+  std::string M = MaintenanceFolder(R, is32Bit);
   KitHold hold(platform);
   if (!VerifyKit(platform, *L, pins, &hold)) {
     log.Error("Kit check: " + *L +
@@ -62,7 +65,7 @@ int ReportedRun(PlatformServices& platform, RunLog& log, bool is32Bit,
     start.command_line += " -f2\"" + start.result_file + "\"";
   }
   Deadline deadline(platform, time_limit_ms);
-  if (PreviousVersionThere(platform, M)) {
+  if (There(platform, M)) {
     log.Info("The previous version's maintenance folder is there: " + M);
     int removed = RemoveAndReport(platform, log, deadline, M, *L);
     if (removed != kExitSuccess) return removed;
@@ -94,12 +97,10 @@ int ReportingLauncherMain(PlatformServices& platform, const KitPins& pins,
     log.Warning("Claim: another launcher is running; try again later");
   } else {
     log.Info("Claim: held");
-    bool is32Bit = Is32BitWindows(platform);
-    log.Info(is32Bit ? "Windows: 32-bit" : "Windows: 64-bit");
     LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
     log.Info(mode == LaunchMode::Silent ? "Mode: silent (one argument)"
                                         : "Mode: interactive");
-    code = ReportedRun(platform, log, is32Bit, mode, pins, time_limit_ms);
+    code = ReportedRun(platform, log, mode, pins, time_limit_ms);
   }
   log.Write(code == kExitSuccess ? LogType::Information : LogType::Error,
             "Exit code " + std::to_string(code));
