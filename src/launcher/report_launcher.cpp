@@ -20,6 +20,43 @@ bool There(PlatformServices& platform, const std::string& path) {
          platform.GetFileAttributesA(path.c_str()) != kInvalidFileAttributes;
 }
 
+// The kit checks of the default build, logged: 0 when the kit may be used.
+int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
+             const std::string& module, const KitPins& pins, KitHold* hold) {
+  if (!VerifyKit(platform, L, pins, hold)) {
+    log.Error("Kit check: " + L +
+              " is not the kit this launcher was built for; nothing is "
+              "removed or started");
+    return kExitKitRefused;
+  }
+  if (IsCopyOf(platform, module, NewInstallerPath(L))) {
+    log.Error(
+        "Kit check: data.exe is a copy of the launcher itself; nothing is "
+        "removed or started");
+    return kExitDataIsLauncher;
+  }
+  bool pinned = pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
+  log.Info(std::string("Kit check: ") +
+           (pinned ? "every pinned file is unchanged" : "nothing pinned") +
+           ", in " + L);
+  return kExitSuccess;
+}
+
+// The new installer started from L. In silent mode its setup.log goes into
+// the log folder, which only administrators can change; without one no
+// result can be trusted, and none is asked for.
+NewInstallerStart NewInstallerFrom(const std::string& L, LaunchMode mode,
+                                   const RunLog& log) {
+  NewInstallerStart start;
+  start.application = NewInstallerPath(L);
+  start.command_line = NewInstallerCommandLine(mode, L);
+  if (mode == LaunchMode::Silent && !log.folder().empty()) {
+    start.result_file = NewInstallerResultPath(log.folder());
+    start.command_line += " -f2\"" + start.result_file + "\"";
+  }
+  return start;
+}
+
 // The run after the claim and the mode; returns its exit code.
 int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
                 const KitPins& pins, std::uint32_t time_limit_ms) {
@@ -39,31 +76,9 @@ int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
   log.Info(is32Bit ? "Windows: 32-bit" : "Windows: 64-bit");
   std::string M = MaintenanceFolder(R, is32Bit);
   KitHold hold(platform);
-  if (!VerifyKit(platform, *L, pins, &hold)) {
-    log.Error("Kit check: " + *L +
-              " is not the kit this launcher was built "
-              "for; nothing is removed or started");
-    return kExitKitRefused;
-  }
-  if (IsCopyOf(platform, module, NewInstallerPath(*L))) {
-    log.Error(
-        "Kit check: data.exe is a copy of the launcher itself; nothing "
-        "is removed or started");
-    return kExitDataIsLauncher;
-  }
-  bool pinned = pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
-  log.Info(std::string("Kit check: ") +
-           (pinned ? "every pinned file is unchanged" : "nothing pinned") +
-           ", in " + *L);
-  NewInstallerStart start;
-  start.application = NewInstallerPath(*L);
-  start.command_line = NewInstallerCommandLine(mode, *L);
-  // Its setup.log goes into the log folder, which only administrators can
-  // change; without one no result can be trusted.
-  if (mode == LaunchMode::Silent && !log.folder().empty()) {
-    start.result_file = NewInstallerResultPath(log.folder());
-    start.command_line += " -f2\"" + start.result_file + "\"";
-  }
+  int checked = CheckKit(platform, log, *L, module, pins, &hold);
+  if (checked != kExitSuccess) return checked;
+  NewInstallerStart start = NewInstallerFrom(*L, mode, log);
   Deadline deadline(platform, time_limit_ms);
   if (There(platform, M)) {
     log.Info("The previous version's maintenance folder is there: " + M);
