@@ -53,6 +53,16 @@ TEST(ReportLauncherTest, ExitCodeTable) {
               std::string::npos)
         << c.what;
   }
+  // Interactive: "data.exe" exactly, no setup.log asked for or judged, its
+  // exit code alone counts.
+  for (std::uint32_t data_exit : {0u, 1603u}) {
+    Machine m(false, "0", "");
+    m.p.command_line = "launcher";
+    m.p.runs[kData].exit_code = data_exit;
+    EXPECT_EQ(m.Run(), static_cast<int>(data_exit));
+    ASSERT_EQ(m.p.processes().size(), 1u);
+    EXPECT_EQ(m.p.processes()[0].command_line, "data.exe");
+  }
 }
 
 // The codes of the launcher's own refusals: nothing removed, nothing started.
