@@ -15,17 +15,25 @@ if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
   target_compile_options(launcher_logic PRIVATE ${sanitize_flags})
 endif()
 
+# The host tests run both builds' logic in one binary: the report members of
+# PlatformServices are always there.
+target_sources(launcher_logic PRIVATE ${launcher_report_sources})
+target_compile_definitions(launcher_logic PUBLIC LAUNCHER_REPORT=1)
+
 add_library(simulated_platform STATIC
   src/platform/path_rules.cpp
   src/platform/simulated/files.cpp
+  src/platform/simulated/jobs.cpp
   src/platform/simulated/named_objects.cpp
   src/platform/simulated/paths.cpp
   src/platform/simulated/processes.cpp
   src/platform/simulated/recording.cpp
   src/platform/simulated/search.cpp
   src/platform/simulated/secured.cpp
+  src/platform/simulated/security.cpp
   src/platform/simulated/sharing.cpp
   src/platform/simulated/system.cpp)
+target_compile_definitions(simulated_platform PUBLIC LAUNCHER_REPORT=1)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own

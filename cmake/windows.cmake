@@ -20,13 +20,31 @@ set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 
 configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONLY)
 
-add_library(windows_platform STATIC
+set(windows_platform_sources
   src/platform/path_rules.cpp
   src/platform/windows_platform.cpp
   src/platform/windows_secured.cpp)
+add_library(windows_platform STATIC ${windows_platform_sources})
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 # KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).
 target_link_libraries(windows_platform PUBLIC advapi32)
+
+# The report build's libraries: the same sources and its own, compiled with
+# LAUNCHER_REPORT, which adds members to PlatformServices. The default
+# program never links them, so it stays what it is without them.
+add_library(launcher_logic_report STATIC
+  ${launcher_logic_sources} ${launcher_report_sources})
+target_include_directories(launcher_logic_report PUBLIC
+  "${CMAKE_CURRENT_SOURCE_DIR}/src"
+  "${CMAKE_CURRENT_BINARY_DIR}/generated")
+add_library(windows_platform_report STATIC ${windows_platform_sources}
+  src/platform/windows_report.cpp)
+target_include_directories(windows_platform_report PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
+target_link_libraries(windows_platform_report PUBLIC advapi32)
+foreach(target launcher_logic_report windows_platform_report)
+  target_compile_definitions(${target} PUBLIC LAUNCHER_REPORT=1)
+  target_compile_options(${target} PRIVATE ${reproducible_flags})
+endforeach()
 
 # No exceptions anywhere in the program, and the runtime support that keeps
 # the library's throwing code out (see windows_runtime.cpp). Everything from
@@ -40,27 +58,38 @@ set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   list(APPEND lean_flags -fno-asynchronous-unwind-tables)
 endif()
-foreach(target launcher_logic windows_platform)
+foreach(target launcher_logic windows_platform launcher_logic_report
+               windows_platform_report)
   target_compile_options(${target} PRIVATE ${lean_flags})
 endforeach()
 # Hashing a pinned kit is the one place where speed matters more than
 # size: -O2 hashes about half again as fast for a few hundred bytes more.
 set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -O2)
 
-# launcher_program(TARGET PINS_DIR): the launcher program, pinned to the kit
-# whose kit_pins.h lies in PINS_DIR.
+# launcher_program(TARGET PINS_DIR [REPORT]): the launcher program, pinned to
+# the kit whose kit_pins.h lies in PINS_DIR; with REPORT, the report build.
 function(launcher_program target pins_dir)
   add_executable(${target} WIN32
     src/launcher/main.cpp
     src/platform/windows_runtime.cpp
     "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
   target_include_directories(${target} PRIVATE "${pins_dir}")
-  target_link_libraries(${target} PRIVATE launcher_logic windows_platform)
+  if("REPORT" IN_LIST ARGN)
+    target_link_libraries(${target} PRIVATE launcher_logic_report windows_platform_report)
+    math(EXPR limit_ms "${LAUNCHER_REPORT_TIME_LIMIT} * 60000")
+    target_compile_definitions(${target} PRIVATE LAUNCHER_REPORT_TIME_LIMIT_MS=${limit_ms}u)
+  else()
+    target_link_libraries(${target} PRIVATE launcher_logic windows_platform)
+  endif()
   target_compile_options(${target} PRIVATE ${lean_flags})
   target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
 endfunction()
 
-launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins")
+if(LAUNCHER_REPORT)
+  launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins" REPORT)
+else()
+  launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins")
+endif()
 set_target_properties(launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
 
 include(cmake/signing.cmake)

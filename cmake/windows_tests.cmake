@@ -11,6 +11,8 @@ add_executable(delete_tree tests/wine/delete_tree.cpp)
 target_link_libraries(delete_tree PRIVATE launcher_logic windows_platform)
 # Shows what the file API reports for links and read-only entries.
 add_executable(fs_probe tests/wine/fs_probe.cpp)
+# Prints a program's whole exit code, which Wine cuts to 8 bits.
+add_executable(exit_code tests/wine/exit_code.cpp)
 # A DLL that leaves a marker in each process that loads it, planted where
 # none should (see tests/wine/marker.cpp).
 add_library(marker SHARED tests/wine/marker.cpp)
@@ -21,7 +23,7 @@ target_link_options(marker PRIVATE -static)
 add_executable(bench tools/bench.cpp)
 target_link_libraries(bench PRIVATE launcher_logic windows_platform)
 
-foreach(program stand_in delete_tree fs_probe bench)
+foreach(program stand_in delete_tree fs_probe exit_code bench)
   set_target_properties(${program} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
   # Like the launcher: no toolchain DLLs to find at run time.
@@ -53,6 +55,12 @@ target_sources(pinned_launcher PRIVATE "${launcher_test_pins}")
 set_target_properties(pinned_launcher PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
 
+# The report build of this tree (LAUNCHER_REPORT), unpinned, for the report
+# suite.
+launcher_program(report_launcher "${CMAKE_CURRENT_BINARY_DIR}/pins" REPORT)
+set_target_properties(report_launcher PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
+
 # The 32-bit build is the shipped one: it runs in a win64 prefix (64-bit
 # Windows) and in a win32 prefix (32-bit Windows), and its own build is
 # checked for reproducibility and signing. The 64-bit build runs in a win64
@@ -73,11 +81,16 @@ add_test(NAME pe_properties
   COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
           "$<TARGET_FILE:launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
 set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
+# The report build keeps the same properties: imports, icon, no manifest.
+add_test(NAME pe_properties_report
+  COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
+          "$<TARGET_FILE:report_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
+set_tests_properties(pe_properties_report PROPERTIES LABELS pe TIMEOUT 60)
 
 # Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
 # cannot run reports itself skipped (exit code 77).
 foreach(prefix ${launcher_wine_prefixes})
-  foreach(suite spine deletion removal)
+  foreach(suite spine deletion removal report)
     set(name wine_${suite}_${launcher_wine_build}_${prefix})
     add_test(NAME ${name} COMMAND bash "${CMAKE_SOURCE_DIR}/tests/wine/${suite}.sh")
     set_tests_properties(${name} PROPERTIES

@@ -19,9 +19,8 @@ const std::string kTemp = "C:\\Windows\\Temp";
 // The first name the simulated generator's count gives.
 const std::string kFirstCache =
     kTemp + "\\InstallerLauncherKit-0001020304050607";
-const char kAdministratorsOnly[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-// Larger than one read, so that a change can come between two.
-const std::string kData = "MZ" + std::string(100000, 'd');
+// Larger than one read (1 MiB), so that a change can come between two.
+const std::string kData = "MZ" + std::string(1 << 20, 'd');
 
 KitPin PinOf(const std::string& content) {
   return KitPin{true, Sha256Of(content.data(), content.size()), content.size()};
@@ -82,7 +81,7 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
          p.meanwhile = [&p, reads = 0](const auto& call) mutable {
            if (call.op == Op::ReadFile && ++reads == 2) {
              p.WriteByOtherProcess(kKit + "data.exe",
-                                   "MZ" + std::string(100000, 'x'));
+                                   "MZ" + std::string(1 << 20, 'x'));
            }
          };
        },
@@ -91,6 +90,8 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
        [](SimulatedPlatform& p) {
          p.random_bytes = std::string(8, '\x11');
          p.AddFile(kTemp + "\\InstallerLauncherKit-1111111111111111\\x.dll");
+         p.SetSecurity(kTemp + "\\InstallerLauncherKit-1111111111111111",
+                       "alice", {"alice"});
        },
        kFirstCache},
       {"every name taken",
@@ -126,7 +127,7 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
       EXPECT_FALSE(p->WriteByOtherProcess(c.cache + "\\data.exe", "MZ"));
     };
     EXPECT_EQ(LauncherMain(*p, kPins), 0) << c.what;
-    EXPECT_EQ(p->clock_ms(), c.waited_ms) << c.what;
+    EXPECT_EQ(p->now(), c.waited_ms) << c.what;
     EXPECT_EQ(p->open_files(), 0u) << c.what;
     if (c.cache.empty()) {
       EXPECT_TRUE(p->processes().empty()) << c.what;
@@ -142,7 +143,9 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
               c.cache + "\\data.exe -s -f1\"" + c.cache + "\\setup.iss\"")
         << c.what;
     EXPECT_EQ(p->Find(c.cache + "\\data.exe")->content, kData) << c.what;
-    EXPECT_EQ(p->Find(c.cache)->security, kAdministratorsOnly) << c.what;
+    EXPECT_EQ(p->Find(c.cache)->writers,
+              (std::vector<std::string>{"SYSTEM", "Administrators"}))
+        << c.what;
     EXPECT_EQ(planted, "uninstall answers") << c.what;
     EXPECT_FALSE(p->Exists(kM)) << c.what;
     for (const auto& entry : before) {
@@ -168,11 +171,10 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
        {"aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb", "cccccccccccccccc"}) {
     p->AddFile(old + name + "\\data.exe");
     p->AddFile(old + name + "\\sub\\setup.iss");
-    p->SetSecurity(old + name, kAdministratorsOnly);
   }
   p->SetInUse(old + "bbbbbbbbbbbbbbbb\\data.exe");  // still running
-  p->SetSecurity(old + "cccccccccccccccc", "");     // a user's
-  p->AddFile(old + "notacache\\data.exe");          // another name
+  p->SetSecurity(old + "cccccccccccccccc", "alice", {"alice"});  // a user's
+  p->AddFile(old + "notacache\\data.exe");                       // another name
   p->AddFile("C:\\Important\\data.exe");
   p->AddLink(old + "eeeeeeeeeeeeeeee", "C:\\Important", true);
   LauncherMain(*p, kPins);

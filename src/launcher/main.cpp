@@ -5,8 +5,16 @@
 #include "kit_pins.h"
 #include "launcher/launcher.h"
 #include "platform/platform_services.h"
+#if LAUNCHER_REPORT
+#include "launcher/report_launcher.h"
+#endif
 
 int main(int /*argc*/, char** /*argv*/, char** /*envp*/) {
   std::unique_ptr<PlatformServices> platform = CreateWindowsPlatform();
+#if LAUNCHER_REPORT
+  return ReportingLauncherMain(*platform, kKitPins,
+                               LAUNCHER_REPORT_TIME_LIMIT_MS);
+#else
   return LauncherMain(*platform, kKitPins);
+#endif
 }

@@ -53,3 +53,12 @@ void RemovePreviousInstallation(PlatformServices& platform,
   platform.SetFileAttributesA(M.c_str(), kAttributeNormal);
   DeleteFolderTree(platform, M);
 }
+
+#if LAUNCHER_REPORT
+// Only the report build needs the staging step on its own; the default
+// build keeps it inside this file, where it is compiled as it always was.
+void StageUninstallResponseFile(PlatformServices& platform,
+                                const std::string& M, const std::string& L) {
+  StageUninstallResponse(platform, M, L);
+}
+#endif

@@ -48,6 +48,20 @@ OpenResult OpenFileShared(const char* path, Handle* file);
 bool CreateNewFileA(const char* path, Handle* file);
 bool WriteFile(Handle file, const void* buffer, std::uint32_t size);
 
+#if LAUNCHER_REPORT
+// The report build's members that take more than a call
+// (windows_report.cpp).
+bool CreateProcessSuspendedA(const char* application, char* command_line,
+                             const char* current_directory,
+                             ProcessInformation* info);
+bool CreateJobObjectA(Handle* job, Handle* port);
+JobMessage GetQueuedCompletionStatus(Handle port, std::uint32_t milliseconds);
+bool QueryInformationJobObject(Handle job, std::uint32_t* active_processes);
+LocalTime GetLocalTime();
+bool GetFileSecurityA(const char* path, FileSecurity* security);
+bool OpenAppendFileA(const char* path, Handle* file);
+#endif  // LAUNCHER_REPORT
+
 }  // namespace windows
 
 #endif  // LAUNCHER_PLATFORM_WINDOWS_INTERNAL_H_

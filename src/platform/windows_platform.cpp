@@ -371,6 +371,47 @@ class WindowsPlatform : public PlatformServices {
     return ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   }
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+#if LAUNCHER_REPORT
+  bool CreateProcessSuspendedA(const char* application, char* command_line,
+                               const char* current_directory,
+                               ProcessInformation* info) override {
+    return windows::CreateProcessSuspendedA(application, command_line,
+                                            current_directory, info);
+  }
+  bool ResumeThread(Handle thread) override {
+    return ::ResumeThread(FromHandle(thread)) != static_cast<DWORD>(-1);
+  }
+  bool CreateJobObjectA(Handle* job, Handle* port) override {
+    return windows::CreateJobObjectA(job, port);
+  }
+  bool AssignProcessToJobObject(Handle job, Handle process) override {
+    return ::AssignProcessToJobObject(FromHandle(job), FromHandle(process)) !=
+           FALSE;
+  }
+  JobMessage GetQueuedCompletionStatus(Handle port,
+                                       std::uint32_t milliseconds) override {
+    return windows::GetQueuedCompletionStatus(port, milliseconds);
+  }
+  bool QueryInformationJobObject(Handle job,
+                                 std::uint32_t* active_processes) override {
+    return windows::QueryInformationJobObject(job, active_processes);
+  }
+  bool GetExitCodeProcess(Handle process, std::uint32_t* code) override {
+    DWORD exit_code = 0;
+    if (!::GetExitCodeProcess(FromHandle(process), &exit_code)) return false;
+    *code = exit_code;
+    return true;
+  }
+  std::uint32_t GetTickCount() override { return ::GetTickCount(); }
+  LocalTime GetLocalTime() override { return windows::GetLocalTime(); }
+  std::uint32_t GetCurrentThreadId() override { return ::GetCurrentThreadId(); }
+  bool GetFileSecurityA(const char* path, FileSecurity* security) override {
+    return windows::GetFileSecurityA(path, security);
+  }
+  bool OpenAppendFileA(const char* path, Handle* file) override {
+    return windows::OpenAppendFileA(path, file);
+  }
+#endif  // LAUNCHER_REPORT
   void exit(int code) override { std::exit(code); }
 };
 

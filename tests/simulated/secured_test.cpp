@@ -11,6 +11,7 @@ namespace {
 TEST(SimulatedPlatformTest, NewFoldersAndTheirOpens) {
   SimulatedPlatform p;
   p.AddFolder("C:\\Elsewhere");
+  p.SetSecurity("C:\\Elsewhere", "alice", {"alice"});
   p.AddLink("C:\\Windows\\Temp\\link", "C:\\Elsewhere", true);
   EXPECT_EQ(p.CreateDirectoryA("C:\\Windows\\Temp\\link"),
             FolderResult::AlreadyExists);
@@ -30,8 +31,8 @@ TEST(SimulatedPlatformTest, NewFoldersAndTheirOpens) {
   EXPECT_TRUE(p.WriteFile(file, "abc", 3));
   EXPECT_TRUE(p.WriteFile(file, "de", 2));
   EXPECT_EQ(p.Find("C:\\Windows\\Temp\\new\\a")->content, "abcde");
-  EXPECT_EQ(p.Find("C:\\Windows\\Temp\\new\\a")->security,
-            p.Find("C:\\Windows\\Temp\\new")->security);
+  EXPECT_EQ(p.Find("C:\\Windows\\Temp\\new\\a")->writers,
+            p.Find("C:\\Windows\\Temp\\new")->writers);
   p.CloseHandle(folder);
   ASSERT_TRUE(p.OpenFolderA("C:\\Elsewhere", &folder));
   ASSERT_TRUE(p.GetSecurityInfo(folder, &administrators));

@@ -153,6 +153,7 @@ build_has_programs() {
   for program in launcher.exe test_programs/stand_in.exe \
                  test_programs/delete_tree.exe test_programs/fs_probe.exe \
                  test_programs/pinned_launcher.exe test_programs/marker.dll \
+                 test_programs/report_launcher.exe test_programs/exit_code.exe \
                  test_programs/kit/data.exe \
                  test_programs/kit/setup.iss test_programs/kit/uninstall.iss; do
     [ -f "$dir/$program" ] || return 1
@@ -261,7 +262,7 @@ stage_tools() {
   if [ ! -f "$DRIVE_C/tools/fs_probe.exe" ]; then
     mkdir -p "$DRIVE_C/tools"
     cp "$BUILD/test_programs/fs_probe.exe" "$BUILD/test_programs/delete_tree.exe" \
-       "$DRIVE_C/tools/"
+       "$BUILD/test_programs/exit_code.exe" "$DRIVE_C/tools/"
   fi
 }
 
@@ -286,7 +287,8 @@ put_stand_in() {
   target=$(unix_of "$1")
   mkdir -p "$(dirname "$target")"
   cp "$STAND_IN" "$target"
-  rm -f "$target.sleep" "$target.exitcode" "$target.load"
+  rm -f "$target.sleep" "$target.exitcode" "$target.load" "$target.child" \
+        "$target.result"
   if [ -n "${2:-}" ]; then echo "$2" >"$target.sleep"; fi
 }
 

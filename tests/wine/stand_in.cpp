@@ -23,6 +23,11 @@
 //   * When "<own path>.hold" exists, holding a Windows path P, it opens P
 //     for writing, sharing reading only, as a scanner would, and keeps it
 //     open until it ends.
+//   * When "<own path>.child" exists, holding a Windows path, it starts that
+//     program (with no arguments) and does not wait for it.
+//   * When "<own path>.result" exists, holding a ResultCode, it writes an
+//     InstallShield setup.log with it: where -f2"<path>" in its command line
+//     says, else beside the response file of -f1"<path>".
 //   * When "<own path>.sleep" exists, it sleeps that many milliseconds.
 //   * When its command line names a response file (-f1"<path>"), it appends
 //     an "answers" record whose last field is that file's bytes as
@@ -164,6 +169,58 @@ std::string Attack(const std::wstring& source, const std::wstring& target) {
   return out;
 }
 
+// The quoted value after `option` ("-f1", "-f2") in `line`; "" without one.
+std::string QuotedOption(const std::string& line, const std::string& option) {
+  std::string::size_type at = line.find(option + "\"");
+  if (at == std::string::npos) return "";
+  at += option.size() + 1;
+  std::string::size_type end = line.find('"', at);
+  return end == std::string::npos ? "" : line.substr(at, end - at);
+}
+
+// The setup.log an InstallShield setup writes in silent mode.
+bool WriteSetupLog(const std::string& command_line, const std::string& code) {
+  std::string path = QuotedOption(command_line, "-f2");
+  if (path.empty()) {
+    std::string response = QuotedOption(command_line, "-f1");
+    std::string::size_type slash = response.find_last_of('\\');
+    if (slash == std::string::npos) return false;
+    path = response.substr(0, slash) + "\\setup.log";
+  }
+  std::string text =
+      "[InstallShield Silent]\r\nVersion=v7.00\r\n"
+      "File=Log File\r\n[ResponseResult]\r\nResultCode=" +
+      code + "\r\n";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()),
+                      &written, nullptr);
+  CloseHandle(file);
+  return ok && written == text.size();
+}
+
+// Starts `program` and lets it run on its own.
+bool StartChild(const std::string& program) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string line = "\"" + program + "\"";
+  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+std::string FirstLine(std::string text) {
+  text.erase(text.find_last_not_of("\r\n") + 1);
+  return text;
+}
+
 // "<own path><suffix>", or the one in the STANDIN_CONTROL folder when that
 // is absent.
 std::wstring Control(const std::wstring& module, const wchar_t* suffix) {
@@ -179,12 +236,10 @@ std::wstring Control(const std::wstring& module, const wchar_t* suffix) {
 
 // The file after -f1 in `line`, quoted; empty without one.
 std::wstring ResponseFile(const std::string& line) {
-  std::string::size_type at = line.find("-f1\"");
-  if (at == std::string::npos) return L"";
-  std::string path = line.substr(at + 4, line.find('"', at + 4) - at - 4);
+  std::string path = QuotedOption(line, "-f1");
   wchar_t wide[MAX_PATH * 4] = {};
   MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4);
-  return wide;
+  return path.empty() ? L"" : wide;
 }
 
 }  // namespace
@@ -234,11 +289,22 @@ int main() {
     }
   }
 
+  std::string child;
+  if (ReadWhole(Control(module, L".child"), &child) &&
+      !StartChild(FirstLine(child))) {
+    return 95;
+  }
+  std::string result;
+  if (ReadWhole(Control(module, L".result"), &result) &&
+      !WriteSetupLog(command_line != nullptr ? command_line : "",
+                     FirstLine(result))) {
+    return 96;
+  }
+
   std::string held;
   if (ReadWhole(module + L".hold", &held)) {
-    held.erase(held.find_last_not_of("\r\n") + 1);
-    CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CreateFileA(FirstLine(held).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
 
   long sleep_ms = NumberFrom(Control(module, L".sleep"), 0);
@@ -250,7 +316,7 @@ int main() {
     std::string bytes;
     std::string field = ReadWhole(answers, &bytes) ? Hex(bytes) : "-";
     if (!Append(log, Record("answers", Utf8(module)) + "\t" + field + "\n")) {
-      return 95;
+      return 97;
     }
   }
 

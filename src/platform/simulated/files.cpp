@@ -38,12 +38,17 @@ bool SimulatedPlatform::Node::operator==(const Node& other) const {
   return name == other.name && short_name == other.short_name &&
          attributes == other.attributes && content == other.content &&
          target == other.target && in_use == other.in_use &&
-         security == other.security && locked_until == other.locked_until;
+         owner == other.owner && writers == other.writers &&
+         names == other.names && locked_until == other.locked_until;
 }
 
 SimulatedPlatform::SimulatedPlatform() {
   AddFolder("C:\\Windows\\system32");
+  AddFolder("C:\\Windows\\Logs");
   AddFolder("C:\\Windows\\Temp");
+  // Anybody may make entries in the Windows folder's Temp.
+  SetSecurity("C:\\Windows\\Temp", "SYSTEM",
+              {"SYSTEM", "Administrators", "Users"});
   AddFolder(current_directory);
   AddFolder("D:\\Setup");
   // The launcher's own image, which no installer's bytes match by chance.

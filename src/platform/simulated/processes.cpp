@@ -54,9 +54,16 @@ bool SimulatedPlatform::CreateProcessA(const char* application,
                                        char* command_line,
                                        const char* current_directory,
                                        ProcessInformation* info) {
+  return StartProcess(Op::CreateProcessA, application, command_line,
+                      current_directory, false, info);
+}
+
+bool SimulatedPlatform::StartProcess(Op op, const char* application,
+                                     const char* command_line,
+                                     const char* current_directory,
+                                     bool suspended, ProcessInformation* info) {
   std::string line = command_line != nullptr ? command_line : "";
-  if (Record(Op::CreateProcessA, application != nullptr ? application : "",
-             line)) {
+  if (Record(op, application != nullptr ? application : "", line)) {
     return false;
   }
   // The child's folder must exist; it is the child's, not the search's.
@@ -75,27 +82,52 @@ bool SimulatedPlatform::CreateProcessA(const char* application,
   }
   if (image.empty()) return false;
   Process process{image, line, folder, NewHandle(), NewHandle()};
+  process.suspended = suspended;
   handles_.insert(process.process);
   handles_.insert(process.thread);
   processes_.push_back(process);
   info->process = process.process;
   info->thread = process.thread;
-  auto program = programs.find(image);
-  if (program != programs.end()) program->second();
+  if (!suspended) BeginRunning(processes_.size() - 1);
   return true;
 }
 
+void SimulatedPlatform::BeginRunning(std::size_t index) {
+  auto run = runs.find(processes_[index].image);
+  Run how = run != runs.end() ? run->second : Run();
+  processes_[index].suspended = false;
+  processes_[index].started_at = now_;
+  processes_[index].ends_at = now_ + how.milliseconds;
+  for (const std::string& child : how.children) {
+    Process started{simulated::KeyOf(child), child,
+                    processes_[index].current_directory, 0, 0};
+    started.job = processes_[index].job;
+    processes_.push_back(started);
+    if (started.job != 0)
+      jobs_[started.job].messages.push_back(JobMessage::Other);
+    BeginRunning(processes_.size() - 1);
+  }
+  auto program = programs.find(processes_[index].image);
+  if (program != programs.end()) program->second();
+}
+
 std::uint32_t SimulatedPlatform::WaitForSingleObject(
-    Handle handle, std::uint32_t /*milliseconds*/) {
+    Handle handle, std::uint32_t milliseconds) {
   if (Record(Op::WaitForSingleObject, std::to_string(handle))) {
     return kWaitFailed;
   }
-  // Programs run to their end when they start, so an open process handle is
-  // already signalled.
-  bool is_process =
-      std::any_of(processes_.begin(), processes_.end(),
-                  [handle](const Process& p) { return p.process == handle; });
-  return is_process && handles_.count(handle) ? kWaitObject0 : kWaitFailed;
+  Process* process = FindProcess(handle);
+  if (process == nullptr || handles_.count(handle) == 0) return kWaitFailed;
+  AdvanceTo(now_);
+  if (process->ended) return kWaitObject0;
+  // A suspended process never ends: the wait lasts its whole time.
+  bool ends_in_time =
+      !process->suspended &&
+      (milliseconds == kInfinite || process->ends_at - now_ <= milliseconds);
+  if (!ends_in_time && milliseconds == kInfinite) return kWaitFailed;
+  std::uint32_t end = process->ends_at;  // AdvanceTo may move the vector
+  AdvanceTo(ends_in_time ? end : now_ + milliseconds);
+  return ends_in_time ? kWaitObject0 : kWaitTimeout;
 }
 
 bool SimulatedPlatform::CloseHandle(Handle handle) {
@@ -103,6 +135,7 @@ bool SimulatedPlatform::CloseHandle(Handle handle) {
   // Closing the last handle to a mutex ends it; closing a file's releases it.
   mutex_handles_.erase(handle);
   files_.erase(handle);
+  jobs_.erase(handle);
   return handles_.erase(handle) != 0;
 }
 

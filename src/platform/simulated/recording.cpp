@@ -50,6 +50,18 @@ const char* SimulatedPlatform::Name(Op op) {
       "WriteFile",
       "MoveFileExA",
       "Sleep",
+      "CreateProcessSuspendedA",
+      "ResumeThread",
+      "CreateJobObjectA",
+      "AssignProcessToJobObject",
+      "GetQueuedCompletionStatus",
+      "QueryInformationJobObject",
+      "GetExitCodeProcess",
+      "GetTickCount",
+      "GetLocalTime",
+      "GetCurrentThreadId",
+      "GetFileSecurityA",
+      "OpenAppendFileA",
       "exit",
   };
   return kNames[static_cast<int>(op)];

@@ -9,20 +9,6 @@
 using simulated::LastPart;
 using simulated::ParentOf;
 
-namespace {
-
-// What CreateDirectoryA asks for: owned by Administrators, protected, full
-// access for SYSTEM and Administrators, passed on to all it holds.
-constexpr char kAdministratorsOnly[] =
-    "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
-}  // namespace
-
-void SimulatedPlatform::SetSecurity(const std::string& path,
-                                    const std::string& sddl) {
-  tree_[simulated::KeyOf(path)].security = sddl;
-}
-
 FolderResult SimulatedPlatform::CreateDirectoryA(const char* path) {
   if (Record(Op::CreateDirectoryA, path)) return FolderResult::Failed;
   std::string key = Resolve(path, false);
@@ -31,7 +17,10 @@ FolderResult SimulatedPlatform::CreateDirectoryA(const char* path) {
   Node& node = tree_[key];
   node.name = LastPart(key);
   node.attributes = kAttributeDirectory;
-  node.security = kAdministratorsOnly;
+  // Protected: owned by Administrators, changed by them and SYSTEM alone,
+  // whatever its parent allows.
+  node.owner = "Administrators";
+  node.writers = {"SYSTEM", "Administrators"};
   return FolderResult::Created;
 }
 
@@ -52,9 +41,8 @@ bool SimulatedPlatform::GetSecurityInfo(Handle object,
   if (Record(Op::GetSecurityInfo, std::to_string(object))) return false;
   auto it = files_.find(object);
   if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
-  const std::string& sddl = tree_.at(it->second.key).security;
-  *administrators_own =
-      sddl.rfind("O:BA", 0) == 0 || sddl.rfind("O:SY", 0) == 0;
+  const std::string& owner = tree_.at(it->second.key).owner;
+  *administrators_own = owner == "Administrators" || owner == "SYSTEM";
   return true;
 }
 
@@ -75,7 +63,8 @@ bool SimulatedPlatform::CreateNewFileA(const char* path, Handle* file) {
   }
   Node& node = tree_[key];
   node.name = LastPart(key);
-  node.security = tree_.at(ParentOf(key)).security;
+  node.owner = "Administrators";
+  node.writers = tree_.at(ParentOf(key)).writers;
   *file = OpenKey(key, false, true);
   return true;
 }
@@ -89,6 +78,7 @@ bool SimulatedPlatform::WriteFile(Handle file, const void* buffer,
     return false;
   }
   std::string& content = tree_.at(it->second.key).content;
+  if (it->second.append) it->second.offset = content.size();
   content.resize(std::max(content.size(), it->second.offset + size));
   content.replace(it->second.offset, size, static_cast<const char*>(buffer),
                   size);

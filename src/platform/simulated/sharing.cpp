@@ -88,14 +88,14 @@ bool SimulatedPlatform::HeldAtOrBelow(const std::string& key) const {
 
 bool SimulatedPlatform::Locked(const std::string& key) const {
   auto it = tree_.find(key);
-  return it != tree_.end() && clock_ms_ < it->second.locked_until;
+  return it != tree_.end() && now() < it->second.locked_until;
 }
 
 Handle SimulatedPlatform::OpenKey(const std::string& key, bool shared,
                                   bool writable) {
   Handle file = NewHandle();
   handles_.insert(file);
-  files_[file] = OpenFile{key, 0, shared, writable};
+  files_[file] = OpenFile{key, 0, shared, writable, false};
   return file;
 }
 

@@ -54,13 +54,21 @@
 //     current folder;
 //   - restricting the DLL search is recorded and changes nothing else: the
 //     simulated process loads no DLLs;
+//   - time passes only while this process waits: a program runs for the
+//     time `runs` gives it and then ends with its exit code, after starting
+//     its children, which run on their own; a suspended program runs from
+//     ResumeThread on. A process in a job puts its children in the same job;
+//     the job's completion port gets a message for each process that joins
+//     or ends, and one when none is left, unless `lose_job_messages`;
+//     AssignProcessToJobObject fails for a launcher inside a job that allows
+//     no breakaway (`in_job_without_breakaway`, Windows 7);
+//   - every file and folder has an owner and the accounts its DACL lets
+//     change it, as data, and a number of names (hard links); a folder this
+//     process creates is owned by Administrators and grants SYSTEM and
+//     Administrators alone; a file created in a folder inherits its writers.
 //   - a file opened shared (OpenFileShared) holds nothing, and only a
 //     process that shares nothing with anyone (a locked node) refuses it,
-//     and reads from it, until the clock reaches its time; the clock moves
-//     only by Sleep;
-//   - CreateDirectoryA gives the folder an administrators' security
-//     descriptor, and CreateNewFileA the files in it; GetSecurityInfo tells
-//     the owner from it;
+//     and reads from it, until the clock reaches its time;
 //   - MoveFileExA keeps deletions for the next restart (Restart), when they
 //     happen in order: a file, or a folder that is empty by then.
 // Every call is recorded in order, and any call can be made to fail.
@@ -115,6 +123,18 @@ class SimulatedPlatform : public PlatformServices {
     WriteFile,
     MoveFileExA,
     Sleep,
+    CreateProcessSuspendedA,
+    ResumeThread,
+    CreateJobObjectA,
+    AssignProcessToJobObject,
+    GetQueuedCompletionStatus,
+    QueryInformationJobObject,
+    GetExitCodeProcess,
+    GetTickCount,
+    GetLocalTime,
+    GetCurrentThreadId,
+    GetFileSecurityA,
+    OpenAppendFileA,
     exit,
   };
   static const char* Name(Op op);
@@ -135,11 +155,11 @@ class SimulatedPlatform : public PlatformServices {
     std::string short_name;  // the 8.3 alias, "" when it has none
     std::string target;      // for links: the path linked to
     bool in_use = false;
-    // Its security descriptor as SDDL text; "" for what a process of the
-    // user made, inheriting its parent's (the user then owns it).
-    std::string security;
+    std::string owner = "Administrators";
+    std::vector<std::string> writers = {"SYSTEM", "Administrators"};
+    std::uint32_t names = 1;  // hard links to the same file
     // Another process shares it with nobody, or has locked it, until the
-    // clock (see Sleep) reaches this; 0: never.
+    // clock reaches this; 0: never.
     std::uint64_t locked_until = 0;
     bool operator==(const Node& other) const;
   };
@@ -150,6 +170,19 @@ class SimulatedPlatform : public PlatformServices {
     std::string current_directory;  // the child's, as a canonical path
     Handle process = 0;
     Handle thread = 0;
+    Handle job = 0;  // 0: in no job of this process's
+    bool suspended = false;
+    bool ended = false;
+    std::uint32_t started_at = 0;  // on the clock, once it runs
+    std::uint32_t ends_at = 0;
+  };
+
+  // How a program (by canonical path) runs: for how long, with which exit
+  // code, and which programs it starts as it begins.
+  struct Run {
+    std::uint32_t milliseconds = 0;
+    std::uint32_t exit_code = 0;
+    std::vector<std::string> children;
   };
 
   struct NoCaseLess {
@@ -168,10 +201,13 @@ class SimulatedPlatform : public PlatformServices {
   void SetInUse(const std::string& path);
   void SetShortName(const std::string& path, const std::string& short_name);
   void Remove(const std::string& path);  // the node and all below it
+  // The owner and the accounts that may change the node.
+  void SetSecurity(const std::string& path, const std::string& owner,
+                   const std::vector<std::string>& writers);
+  void SetNames(const std::string& path, std::uint32_t names);
   // Another process shares `path` with nobody until the clock reaches
   // `until_ms`.
   void SetLocked(const std::string& path, std::uint64_t until_ms);
-  void SetSecurity(const std::string& path, const std::string& sddl);
   // The machine restarts: the deletions MoveFileExA kept happen, in order.
   void Restart();
   // A named mutex that another process holds open; `access_denied` when its
@@ -205,9 +241,20 @@ class SimulatedPlatform : public PlatformServices {
   bool private_namespaces = true;
   // Run when a program (by canonical path) starts, as if it ran to its end.
   std::map<std::string, std::function<void()>, NoCaseLess> programs;
-  // The Windows folder, and what GetTempPath2A gives ("": the call is
-  // absent, as before Windows 11 and under Wine).
+  // How programs run; a program without an entry ends at once with 0.
+  std::map<std::string, Run, NoCaseLess> runs;
+  bool lose_job_messages = false;
+  bool in_job_without_breakaway = false;
   std::string windows_directory = "C:\\Windows";
+  // The token's user, whose own write access counts as trusted.
+  std::string user = "admin";
+  // The clock: GetTickCount gives tick_base + now(); GetLocalTime gives
+  // local_time with now() added to its time of day.
+  std::uint32_t tick_base = 0;
+  LocalTime local_time = {2026, 12, 9, 10, 20, 30, 0, -60};
+  std::uint32_t thread_id = 420;
+  // What GetTempPath2A gives ("": the call is absent, as before Windows 11
+  // and under Wine).
   std::string temp_path2;
   // The random generator gives these bytes first, then a count from 0.
   std::string random_bytes;
@@ -235,13 +282,17 @@ class SimulatedPlatform : public PlatformServices {
   std::size_t open_files() const { return files_.size(); }
   // True while a handle of this process holds the file or folder at `path`.
   bool Held(const std::string& path) const;
-  std::uint64_t clock_ms() const { return clock_ms_; }
   const std::vector<std::string>& pending_deletions() const {
     return pending_deletions_;
   }
   bool exited() const { return exited_; }
   int exit_code() const { return exit_code_; }
   bool called_after_exit() const { return called_after_exit_; }
+  // Milliseconds this process has waited so far.
+  std::uint32_t now() const { return now_; }
+  // Processes that have not ended by now().
+  std::size_t running_processes() const;
+  std::size_t open_jobs() const { return jobs_.size(); }
 
   // PlatformServices.
   void SetDefaultDllDirectories() override;
@@ -292,6 +343,22 @@ class SimulatedPlatform : public PlatformServices {
   bool WriteFile(Handle file, const void* buffer, std::uint32_t size) override;
   bool MoveFileExA(const char* path) override;
   void Sleep(std::uint32_t milliseconds) override;
+  bool CreateProcessSuspendedA(const char* application, char* command_line,
+                               const char* current_directory,
+                               ProcessInformation* info) override;
+  bool ResumeThread(Handle thread) override;
+  bool CreateJobObjectA(Handle* job, Handle* port) override;
+  bool AssignProcessToJobObject(Handle job, Handle process) override;
+  JobMessage GetQueuedCompletionStatus(Handle port,
+                                       std::uint32_t milliseconds) override;
+  bool QueryInformationJobObject(Handle job,
+                                 std::uint32_t* active_processes) override;
+  bool GetExitCodeProcess(Handle process, std::uint32_t* code) override;
+  std::uint32_t GetTickCount() override;
+  LocalTime GetLocalTime() override;
+  std::uint32_t GetCurrentThreadId() override;
+  bool GetFileSecurityA(const char* path, FileSecurity* security) override;
+  bool OpenAppendFileA(const char* path, Handle* file) override;
   void exit(int code) override;
 
  private:
@@ -309,6 +376,11 @@ class SimulatedPlatform : public PlatformServices {
     std::size_t offset = 0;
     bool shared = false;    // holds nothing (OpenFileShared)
     bool writable = false;  // made by CreateNewFileA
+    bool append = false;    // writes go to the end (OpenAppendFileA)
+  };
+  struct Job {
+    Handle port = 0;
+    std::vector<JobMessage> messages;  // queued, oldest first
   };
   struct Boundary {
     std::string name;
@@ -345,6 +417,19 @@ class SimulatedPlatform : public PlatformServices {
   // The key a mutex name stands for: in a namespace opened under its alias,
   // or the plain name.
   std::string MutexKey(const std::string& name) const;
+  // Starts a program, suspended or running; false when it cannot.
+  bool StartProcess(Op op, const char* application, const char* command_line,
+                    const char* current_directory, bool suspended,
+                    ProcessInformation* info);
+  // Lets the process at `index` run from now on: its children start.
+  void BeginRunning(std::size_t index);
+  // Moves the clock to `time`, ending the processes due by then in the
+  // order they end, with their jobs' messages.
+  void AdvanceTo(std::uint32_t time);
+  // The earliest end after now() of a running process; false when none.
+  bool NextEnd(std::uint32_t* time) const;
+  std::size_t ActiveIn(Handle job) const;
+  Process* FindProcess(Handle process);
 
   Tree tree_;
   std::vector<Call> calls_;
@@ -359,8 +444,9 @@ class SimulatedPlatform : public PlatformServices {
   std::map<std::string, std::string> aliases_;  // this process's: -> key
   std::vector<Process> processes_;
   std::vector<std::string> pending_deletions_;  // keys, in order
-  std::uint64_t clock_ms_ = 0;
   std::uint8_t next_random_ = 0;
+  std::map<Handle, Job> jobs_;
+  std::uint32_t now_ = 0;
   Handle next_handle_ = 0x100;
   bool exited_ = false;
   int exit_code_ = -1;

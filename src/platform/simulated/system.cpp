@@ -54,9 +54,10 @@ bool SimulatedPlatform::MoveFileExA(const char* path) {
   return true;
 }
 
+// Time passes: the processes due end meanwhile.
 void SimulatedPlatform::Sleep(std::uint32_t milliseconds) {
   Record(Op::Sleep, std::to_string(milliseconds));  // cannot fail
-  clock_ms_ += milliseconds;
+  AdvanceTo(now() + milliseconds);
 }
 
 void SimulatedPlatform::SetLocked(const std::string& path,

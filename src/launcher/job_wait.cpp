@@ -1,0 +1,100 @@
+#include "launcher/job_wait.h"
+
+#include <algorithm>
+
+namespace {
+
+// How long one wait for a message lasts before the count is read instead.
+constexpr std::uint32_t kPollMs = 1000;
+
+WaitResult WaitForProcess(PlatformServices& platform, Handle process,
+                          const Deadline& deadline) {
+  switch (platform.WaitForSingleObject(process, deadline.Remaining())) {
+    case kWaitObject0:
+      return WaitResult::Ended;
+    case kWaitTimeout:
+      return WaitResult::TimedOut;
+    default:
+      return WaitResult::Failed;
+  }
+}
+
+}  // namespace
+
+Deadline::Deadline(PlatformServices& platform, std::uint32_t limit_ms)
+    : platform_(platform),
+      start_(limit_ms != 0 ? platform.GetTickCount() : 0),
+      limit_ms_(limit_ms) {}
+
+std::uint32_t Deadline::Remaining() const {
+  if (limit_ms_ == 0) return kInfinite;
+  // Unsigned arithmetic keeps the difference right across the tick's wrap.
+  std::uint32_t elapsed = platform_.GetTickCount() - start_;
+  return elapsed >= limit_ms_ ? 0 : limit_ms_ - elapsed;
+}
+
+bool StartTree(PlatformServices& platform, RunLog& log,
+               const std::string& application, std::string command_line,
+               const char* current_directory, StartedTree* tree) {
+  if (!platform.CreateProcessSuspendedA(application.c_str(),
+                                        command_line.data(), current_directory,
+                                        &tree->process)) {
+    return false;
+  }
+  tree->in_job = platform.CreateJobObjectA(&tree->job, &tree->port);
+  if (tree->in_job &&
+      !platform.AssignProcessToJobObject(tree->job, tree->process.process)) {
+    platform.CloseHandle(tree->port);
+    platform.CloseHandle(tree->job);
+    tree->in_job = false;
+  }
+  if (!tree->in_job) {
+    log.Warning("No job for " + application +
+                ": waiting for it alone, not for the programs it starts");
+  }
+  if (platform.ResumeThread(tree->process.thread)) return true;
+  // Never resumed, it has run nothing; it is left as it is.
+  log.Error("Could not resume " + application);
+  CloseTree(platform, tree);
+  return false;
+}
+
+WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
+                       const StartedTree& tree, const Deadline& deadline) {
+  if (!tree.in_job)
+    return WaitForProcess(platform, tree.process.process, deadline);
+  for (;;) {
+    std::uint32_t remaining = deadline.Remaining();
+    if (remaining == 0) return WaitResult::TimedOut;
+    switch (platform.GetQueuedCompletionStatus(tree.port,
+                                               std::min(remaining, kPollMs))) {
+      case JobMessage::NoActiveProcess:
+        return WaitResult::Ended;
+      case JobMessage::Other:
+        break;
+      case JobMessage::TimedOut: {
+        std::uint32_t active = 1;
+        if (platform.QueryInformationJobObject(tree.job, &active) &&
+            active == 0) {
+          return WaitResult::Ended;
+        }
+        break;
+      }
+      case JobMessage::Failed:
+        log.Warning(
+            "The job's messages failed: waiting for the first "
+            "program alone");
+        return WaitForProcess(platform, tree.process.process, deadline);
+    }
+  }
+}
+
+void CloseTree(PlatformServices& platform, StartedTree* tree) {
+  if (tree->in_job) {
+    platform.CloseHandle(tree->port);
+    platform.CloseHandle(tree->job);
+  }
+  platform.CloseHandle(tree->process.thread);
+  platform.CloseHandle(tree->process.process);
+  *tree = StartedTree();
+}

@@ -1,0 +1,56 @@
+#ifndef LAUNCHER_LAUNCHER_JOB_WAIT_H_
+#define LAUNCHER_LAUNCHER_JOB_WAIT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "launcher/run_log.h"
+#include "platform/platform_services.h"
+
+// Starting a program so that the launcher can wait for everything it starts
+// in turn: suspended, put in a job of its own whose completion port reports
+// when no process is left in it, then resumed. Where the job cannot be had
+// (Windows 7 and older inside a job that allows no breakaway, or any
+// failure), the launcher waits for the program alone and the log says so.
+// The launcher never ends a process it waits for.
+
+// A time limit over every wait of a run, or none.
+class Deadline {
+ public:
+  // `limit_ms` 0: no limit.
+  Deadline(PlatformServices& platform, std::uint32_t limit_ms);
+  // Milliseconds left (kInfinite without a limit), 0 once it has passed.
+  std::uint32_t Remaining() const;
+
+ private:
+  PlatformServices& platform_;
+  std::uint32_t start_;
+  std::uint32_t limit_ms_;
+};
+
+struct StartedTree {
+  ProcessInformation process;
+  Handle job = 0;
+  Handle port = 0;
+  bool in_job = false;
+};
+
+// Starts `application` with `command_line` in `current_directory` (null:
+// the launcher's own). False, with nothing left running, when it did not
+// start.
+bool StartTree(PlatformServices& platform, RunLog& log,
+               const std::string& application, std::string command_line,
+               const char* current_directory, StartedTree* tree);
+
+enum class WaitResult { Ended, TimedOut, Failed };
+
+// Waits until the job has no process left (or, without a job, until the
+// program ends) or the deadline passes. The port's message can be lost, so
+// the job's count is read whenever a wait for it times out.
+WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
+                       const StartedTree& tree, const Deadline& deadline);
+
+// Releases the handles of StartTree.
+void CloseTree(PlatformServices& platform, StartedTree* tree);
+
+#endif  // LAUNCHER_LAUNCHER_JOB_WAIT_H_

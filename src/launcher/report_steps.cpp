@@ -1,0 +1,104 @@
+#include "launcher/report_steps.h"
+
+#include "launcher/folder_tree.h"
+#include "launcher/install_results.h"
+#include "launcher/locations.h"
+#include "launcher/previous_installation.h"
+
+namespace {
+
+constexpr char kSetupLogSuffix[] = "\\setup.log";
+
+// Waits for a started tree and reads the first program's exit code; an
+// exit code of the launcher's own when the end cannot be seen.
+int WaitAndReadExitCode(PlatformServices& platform, RunLog& log,
+                        const std::string& name, StartedTree* tree,
+                        const Deadline& deadline, std::uint32_t* exit_code) {
+  WaitResult waited = WaitForTree(platform, log, *tree, deadline);
+  bool read = waited == WaitResult::Ended &&
+              platform.GetExitCodeProcess(tree->process.process, exit_code) &&
+              *exit_code != kStillActive;
+  CloseTree(platform, tree);
+  if (waited == WaitResult::TimedOut) {
+    log.Error(name + " has not ended within the time limit; it goes on");
+    return kExitTimeLimit;
+  }
+  if (!read) {
+    log.Error("The end of " + name + " could not be seen");
+    return kExitWaitFailed;
+  }
+  log.Write(*exit_code == 0 ? LogType::Information : LogType::Error,
+            name + " and every program it started have ended; exit code " +
+                std::to_string(static_cast<long>(*exit_code)));
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RemoveAndReport(PlatformServices& platform, RunLog& log,
+                    const Deadline& deadline, const std::string& M,
+                    const std::string& L) {
+  std::string result_file = M + kSetupLogSuffix;
+  StageUninstallResponseFile(platform, M, L);
+  bool fresh = ClearStaleSetupLog(platform, log, result_file);
+  // As in the default build: started in the system folder, never in M.
+  std::string system_folder = SystemFolder(platform);
+  std::string command_line = UninstallCommandLine(M);
+  log.Info("Removing the previous version: " + command_line);
+  StartedTree tree;
+  int code = kExitRemovalFailed;
+  std::uint32_t exit_code = 0;
+  if (!fresh || system_folder.empty() ||
+      !StartTree(platform, log, UninstallerPath(M), command_line,
+                 system_folder.c_str(), &tree)) {
+    log.Error("The uninstaller did not start");
+  } else {
+    code = WaitAndReadExitCode(platform, log, "The uninstaller", &tree,
+                               deadline, &exit_code);
+    if (code == kExitSuccess) {
+      int judged = JudgeSetupLog(platform, log, "The uninstaller", result_file);
+      code = exit_code == 0 && judged == kExitSuccess ? kExitSuccess
+                                                      : kExitRemovalFailed;
+    }
+  }
+  if (code != kExitSuccess) {
+    log.Error("The removal failed: " + M +
+              " is kept, and the new version is not installed");
+    return code;
+  }
+  // A read-only maintenance folder would refuse its own removal.
+  platform.SetFileAttributesA(M.c_str(), kAttributeNormal);
+  if (DeleteFolderTree(platform, M)) {
+    log.Info("Deleted " + M);
+  } else {
+    log.Warning("Deleted " + M + " in part: some entries refused deletion");
+  }
+  return kExitSuccess;
+}
+
+int InstallAndReport(PlatformServices& platform, RunLog& log,
+                     const Deadline& deadline, const NewInstallerStart& start,
+                     KitHold* hold) {
+  bool fresh = start.result_file.empty() ||
+               ClearStaleSetupLog(platform, log, start.result_file);
+  log.Info("Starting the new version's installer: " + start.command_line);
+  StartedTree tree;
+  if (!StartTree(platform, log, start.application, start.command_line,
+                 start.current_directory.empty()
+                     ? nullptr
+                     : start.current_directory.c_str(),
+                 &tree)) {
+    log.Error("The new installer did not start: " + start.application);
+    return kExitNotStarted;
+  }
+  hold->Release();
+  std::uint32_t exit_code = 0;
+  int code = WaitAndReadExitCode(platform, log, "The new installer", &tree,
+                                 deadline, &exit_code);
+  if (code != kExitSuccess) return code;
+  // Its own code wins over its setup.log: 3010 and 1641 ask for a restart.
+  if (exit_code != 0) return static_cast<int>(exit_code);
+  if (start.result_file.empty()) return kExitSuccess;
+  if (!fresh) return kExitNoResult;
+  return JudgeSetupLog(platform, log, "The new installer", start.result_file);
+}

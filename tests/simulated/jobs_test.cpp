@@ -1,0 +1,77 @@
+// Jobs, process trees and time, as the report build relies on them.
+#include <gtest/gtest.h>
+
+#include "platform/simulated/simulated_platform.h"
+
+namespace {
+
+// A suspended program runs nothing until it is resumed; in a job its
+// children join the job; the port reports each join and end, and "no
+// active process" once the last one has ended, not when the first has.
+TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
+  for (bool lose : {false, true}) {
+    SimulatedPlatform p;
+    p.lose_job_messages = lose;
+    p.AddFile("C:\\a.exe");
+    p.runs["C:\\a.exe"] = {10, 7, {"C:\\b.exe"}};
+    p.runs["C:\\b.exe"] = {500, 0, {}};
+    std::string line = "a";
+    ProcessInformation info;
+    Handle job = 0;
+    Handle port = 0;
+    ASSERT_TRUE(
+        p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
+    ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
+    ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);
+    // Suspended: the time passes, it does not end.
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::TimedOut);
+    EXPECT_EQ(p.running_processes(), 1u);
+    ASSERT_TRUE(p.ResumeThread(info.thread));
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);
+    std::uint32_t code = 0;
+    ASSERT_TRUE(p.GetExitCodeProcess(info.process, &code));
+    EXPECT_EQ(code, kStillActive);
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);
+    EXPECT_EQ(p.now(), 1010u);  // the first program has ended
+    ASSERT_TRUE(p.GetExitCodeProcess(info.process, &code));
+    EXPECT_EQ(code, 7u);
+    std::uint32_t active = 0;
+    ASSERT_TRUE(p.QueryInformationJobObject(job, &active));
+    EXPECT_EQ(active, 1u);
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);
+    EXPECT_EQ(p.now(), 1500u);
+    EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000),
+              lose ? JobMessage::TimedOut : JobMessage::NoActiveProcess);
+    ASSERT_TRUE(p.QueryInformationJobObject(job, &active));
+    EXPECT_EQ(active, 0u);
+  }
+}
+
+// Windows 7 and older: a process inside a job that allows no breakaway
+// cannot put its child in a job of its own. Waits time out and move the
+// clock; the tick count wraps.
+TEST(SimulatedJobsTest, NestedJobsAndWaits) {
+  SimulatedPlatform p;
+  p.in_job_without_breakaway = true;
+  p.tick_base = 0xFFFFFF00;
+  p.AddFile("C:\\a.exe");
+  p.runs["C:\\a.exe"] = {700, 0, {}};
+  std::string line = "a";
+  ProcessInformation info;
+  Handle job = 0;
+  Handle port = 0;
+  ASSERT_TRUE(p.CreateProcessA("C:\\a.exe", line.data(), nullptr, &info));
+  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
+  EXPECT_FALSE(p.AssignProcessToJobObject(job, info.process));
+  EXPECT_EQ(p.WaitForSingleObject(info.process, 300), kWaitTimeout);
+  EXPECT_EQ(p.GetTickCount(), 0xFFFFFF00u + 300u);
+  EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitObject0);
+  EXPECT_EQ(p.now(), 700u);
+  EXPECT_EQ(p.GetTickCount(), 700u - 0x100u);
+  LocalTime time = p.GetLocalTime();
+  EXPECT_EQ(time.second, 30);
+  EXPECT_EQ(time.millisecond, 700);
+}
+
+}  // namespace
