@@ -29,7 +29,6 @@ add_library(simulated_platform STATIC
   src/platform/simulated/processes.cpp
   src/platform/simulated/recording.cpp
   src/platform/simulated/search.cpp
-  src/platform/simulated/secured.cpp
   src/platform/simulated/security.cpp
   src/platform/simulated/sharing.cpp
   src/platform/simulated/system.cpp)

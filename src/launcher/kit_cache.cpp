@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "launcher/folder_tree.h"
+#include "launcher/locations.h"
 #include "launcher/sha256.h"
 #include "platform/file_find.h"
 
@@ -11,7 +12,6 @@ const char kCachePrefix[] = "InstallerLauncherKit-";
 
 namespace {
 
-constexpr std::uint32_t kChunk = 1024 * 1024;
 constexpr int kNameTries = 4;
 constexpr std::size_t kRandomBytes = 8;
 // Pauses while a kit file is kept from the launcher: doubling from the
@@ -19,8 +19,6 @@ constexpr std::size_t kRandomBytes = 8;
 constexpr std::uint32_t kFirstPause = 50;
 constexpr std::uint32_t kLongestPause = 2000;
 constexpr std::uint32_t kPatience = 10000;
-
-enum class Copy { Done, Busy, Failed };
 
 // The name of a cache and nothing else: the prefix and 16 digits.
 bool IsCacheName(const std::string& name) {
@@ -41,58 +39,36 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
                     [&](char a, char b) { return upper(a) == upper(b); });
 }
 
-// A folder query's answer (GetSystemWindowsDirectoryA, GetTempPath2A)
-// without a final "\"; empty when the query failed or was cut short.
-template <typename Query>
-std::string FolderFrom(Query query) {
+// The folder GetTempPath2A gives, without its final "\"; empty without one.
+std::string TempPath2(PlatformServices& platform) {
   char buffer[kMaxPath] = {};
-  std::uint32_t length = query(buffer, sizeof(buffer));
+  std::uint32_t length = platform.GetTempPath2A(buffer, sizeof(buffer));
   if (length == 0 || length >= sizeof(buffer)) return "";
   std::string folder(buffer, length);
   while (!folder.empty() && folder.back() == '\\') folder.pop_back();
   return folder;
 }
 
-// Reads `in` to its end into `out`, hashing what passes; done when exactly
-// the pinned bytes passed. A failed read is taken for a lock, to be tried
-// again; a file that grows past its pin stops the copy there.
-Copy CopyHashed(PlatformServices& platform, Handle in, Handle out,
-                const KitPin& pin) {
-  std::vector<unsigned char> buffer(kChunk);
-  Sha256State state = Sha256Begin();
-  std::uint64_t total = 0;
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!platform.ReadFile(in, buffer.data(), kChunk, &read)) return Copy::Busy;
-    if (read == 0) break;
-    total += read;
-    if (total > pin.size) return Copy::Failed;
-    Sha256Update(state, buffer.data(), read);
-    if (!platform.WriteFile(out, buffer.data(), read)) return Copy::Failed;
-  }
-  bool same = total == pin.size && Sha256Finish(state) == pin.digest;
-  return same ? Copy::Done : Copy::Failed;
-}
-
 // One attempt at copying `source` to the new file `target`; a copy that
-// fails is deleted again.
-Copy CopyOnce(PlatformServices& platform, const std::string& source,
-              const std::string& target, const KitPin& pin) {
+// fails is deleted again. Unreadable when another process keeps the file
+// from being read (a failed read is taken for a lock), to be tried again.
+PinnedRead CopyOnce(PlatformServices& platform, const std::string& source,
+                    const std::string& target, const KitPin& pin) {
   Handle in = 0;
   switch (platform.OpenFileShared(source.c_str(), &in)) {
     case OpenResult::InUse:
-      return Copy::Busy;
+      return PinnedRead::Unreadable;
     case OpenResult::Failed:
-      return Copy::Failed;
+      return PinnedRead::Differs;
     case OpenResult::Opened:
       break;
   }
-  Copy result = Copy::Failed;
+  PinnedRead result = PinnedRead::Differs;
   Handle out = 0;
   if (platform.CreateNewFileA(target.c_str(), &out)) {
-    result = CopyHashed(platform, in, out, pin);
+    result = ReadPinned(platform, in, out, pin);
     platform.CloseHandle(out);
-    if (result != Copy::Done) platform.DeleteFileA(target.c_str());
+    if (result != PinnedRead::Same) platform.DeleteFileA(target.c_str());
   }
   platform.CloseHandle(in);
   return result;
@@ -111,8 +87,8 @@ bool CopyPinned(PlatformServices& platform, const std::string& source,
   }
   for (std::uint32_t pause = kFirstPause;;
        pause = std::min(2 * pause, kLongestPause)) {
-    Copy result = CopyOnce(platform, source, target, pin);
-    if (result != Copy::Busy) return result == Copy::Done;
+    PinnedRead result = CopyOnce(platform, source, target, pin);
+    if (result != PinnedRead::Unreadable) return result == PinnedRead::Same;
     if (*waited >= kPatience) return false;
     pause = std::min(pause, kPatience - *waited);
     platform.Sleep(pause);
@@ -123,13 +99,9 @@ bool CopyPinned(PlatformServices& platform, const std::string& source,
 }  // namespace
 
 std::string CacheParent(PlatformServices& platform) {
-  std::string windows = FolderFrom([&](char* buffer, std::uint32_t size) {
-    return platform.GetSystemWindowsDirectoryA(buffer, size);
-  });
+  std::string windows = WindowsFolder(platform);
   if (windows.empty()) return "";
-  std::string temp = FolderFrom([&](char* buffer, std::uint32_t size) {
-    return platform.GetTempPath2A(buffer, size);
-  });
+  std::string temp = TempPath2(platform);
   // Inside the Windows folder, and no way out of it by "..".
   if (StartsWithNoCase(temp, windows + "\\") &&
       temp.find("..") == std::string::npos &&

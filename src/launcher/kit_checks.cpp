@@ -8,20 +8,6 @@ namespace {
 // any size.
 constexpr std::uint32_t kChunk = 64 * 1024;
 
-// The digest of the held file, read once from its start to its end.
-bool HashHeld(PlatformServices& platform, Handle file, Sha256Digest* digest) {
-  std::vector<unsigned char> buffer(kChunk);
-  Sha256State state = Sha256Begin();
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!platform.ReadFile(file, buffer.data(), kChunk, &read)) return false;
-    if (read == 0) break;
-    Sha256Update(state, buffer.data(), read);
-  }
-  *digest = Sha256Finish(state);
-  return true;
-}
-
 // Reads exactly `size` bytes, fewer only at the end of the file.
 std::uint32_t ReadUpTo(PlatformServices& platform, Handle file,
                        unsigned char* buffer, std::uint32_t size) {
@@ -64,6 +50,29 @@ std::vector<KitFile> KitFiles(const KitPins& pins) {
 
 bool IsPinned(const KitPins& pins) {
   return pins.data.pinned || pins.setup.pinned || pins.uninstall.pinned;
+}
+
+PinnedRead ReadPinned(PlatformServices& platform, Handle in, Handle out,
+                      const KitPin& pin) {
+  constexpr std::uint32_t kPiece = 1024 * 1024;
+  std::vector<unsigned char> buffer(kPiece);
+  Sha256State state = Sha256Begin();
+  std::uint64_t total = 0;
+  for (;;) {
+    std::uint32_t read = 0;
+    if (!platform.ReadFile(in, buffer.data(), kPiece, &read)) {
+      return PinnedRead::Unreadable;
+    }
+    if (read == 0) break;
+    total += read;
+    if (total > pin.size) return PinnedRead::Differs;
+    Sha256Update(state, buffer.data(), read);
+    if (out != 0 && !platform.WriteFile(out, buffer.data(), read)) {
+      return PinnedRead::Differs;
+    }
+  }
+  bool same = total == pin.size && Sha256Finish(state) == pin.digest;
+  return same ? PinnedRead::Same : PinnedRead::Differs;
 }
 
 bool KitHold::Open(const std::string& path, bool folder, Handle* handle) {
@@ -115,11 +124,10 @@ bool VerifyKit(PlatformServices& platform, const std::string& L,
     // Held, the file keeps the size it is asked for here.
     std::string path = L + "\\" + file.name;
     std::uint64_t size = 0;
-    Sha256Digest digest;
     if (!hold->Open(path, false, &handle) ||
         !platform.GetFileAttributesExA(path.c_str(), &size) ||
-        size != file.pin.size || !HashHeld(platform, handle, &digest) ||
-        digest != file.pin.digest) {
+        size != file.pin.size ||
+        ReadPinned(platform, handle, 0, file.pin) != PinnedRead::Same) {
       return false;
     }
   }

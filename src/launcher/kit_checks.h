@@ -36,6 +36,16 @@ struct KitFile {
 std::vector<KitFile> KitFiles(const KitPins& pins);
 bool IsPinned(const KitPins& pins);
 
+// What reading a kit file against its pin found: exactly its bytes, other
+// bytes (or a write that failed), or a read that failed.
+enum class PinnedRead { Same, Differs, Unreadable };
+
+// Reads the open file `in` from its position to its end, in 1 MiB pieces,
+// hashing what passes and, unless `out` is 0, writing it there; stops as
+// soon as more than the pinned size has passed.
+PinnedRead ReadPinned(PlatformServices& platform, Handle in, Handle out,
+                      const KitPin& pin);
+
 // Files and folders held open (PlatformServices::CreateFileA) so that
 // nobody can write, rename or delete them; released by Release or when the
 // hold is destroyed.

@@ -64,6 +64,14 @@ std::string SystemFolder(PlatformServices& platform) {
   return whole ? directory : std::string();
 }
 
+std::string WindowsFolder(PlatformServices& platform) {
+  char folder[kMaxPath] = {};
+  std::uint32_t length =
+      platform.GetSystemWindowsDirectoryA(folder, sizeof(folder));
+  return length != 0 && length < sizeof(folder) ? std::string(folder)
+                                                : std::string();
+}
+
 std::optional<std::string> LauncherFolder(PlatformServices& platform,
                                           std::string* module_name) {
   char module[kMaxPath] = {};

@@ -22,6 +22,10 @@ std::string SystemDriveRoot(PlatformServices& platform);
 // fails or gives no full path.
 std::string SystemFolder(PlatformServices& platform);
 
+// The shared Windows folder ("C:\Windows"); empty when the query fails or
+// is cut short.
+std::string WindowsFolder(PlatformServices& platform);
+
 // The folder of the launcher's executable ("D:\Setup", or "E:\" at a root).
 // Empty when the platform gives no module file name, only one cut short at
 // its buffer (which would name another folder), or one without a folder.

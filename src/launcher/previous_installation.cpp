@@ -4,12 +4,9 @@
 #include "launcher/locations.h"
 #include "platform/file_find.h"
 
-namespace {
-
-// Copies L\uninstall.iss into M, leaving a response file already there as
-// it is. A copy keeps the source's attributes, and one from read-only media
-// would be read-only and outlive the deletion of M; the launcher's own copy
-// is made deletable.
+// A copy keeps the source's attributes, and one from read-only media would
+// be read-only and outlive the deletion of M; the launcher's own copy is
+// made deletable.
 void StageUninstallResponse(PlatformServices& platform, const std::string& M,
                             const std::string& L) {
   std::string source = StagedSource(L);
@@ -21,6 +18,8 @@ void StageUninstallResponse(PlatformServices& platform, const std::string& M,
   }
   find.Close();
 }
+
+namespace {
 
 // Runs M\setup.exe in silent uninstall mode and waits, without a time
 // limit, for its process (not for any it starts) to end. It starts in the
@@ -53,12 +52,3 @@ void RemovePreviousInstallation(PlatformServices& platform,
   platform.SetFileAttributesA(M.c_str(), kAttributeNormal);
   DeleteFolderTree(platform, M);
 }
-
-#if LAUNCHER_REPORT
-// Only the report build needs the staging step on its own; the default
-// build keeps it inside this file, where it is compiled as it always was.
-void StageUninstallResponseFile(PlatformServices& platform,
-                                const std::string& M, const std::string& L) {
-  StageUninstallResponse(platform, M, L);
-}
-#endif

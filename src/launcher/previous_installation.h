@@ -13,12 +13,10 @@
 void RemovePreviousInstallation(PlatformServices& platform,
                                 const std::string& M, const std::string& L);
 
-#if LAUNCHER_REPORT
 // The first step of RemovePreviousInstallation alone: copies
 // L\uninstall.iss into M, leaving a response file already there as it is,
 // and makes the launcher's own copy deletable.
-void StageUninstallResponseFile(PlatformServices& platform,
-                                const std::string& M, const std::string& L);
-#endif
+void StageUninstallResponse(PlatformServices& platform, const std::string& M,
+                            const std::string& L);
 
 #endif  // LAUNCHER_LAUNCHER_PREVIOUS_INSTALLATION_H_

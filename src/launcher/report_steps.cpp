@@ -39,7 +39,7 @@ int RemoveAndReport(PlatformServices& platform, RunLog& log,
                     const Deadline& deadline, const std::string& M,
                     const std::string& L) {
   std::string result_file = M + kSetupLogSuffix;
-  StageUninstallResponseFile(platform, M, L);
+  StageUninstallResponse(platform, M, L);
   bool fresh = ClearStaleSetupLog(platform, log, result_file);
   // As in the default build: started in the system folder, never in M.
   std::string system_folder = SystemFolder(platform);

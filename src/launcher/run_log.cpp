@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
+#include "launcher/locations.h"
 #include "launcher/product_code.h"
 
 namespace {
@@ -41,14 +43,20 @@ void AppendNumber(std::string* text, std::uint32_t value, std::size_t width) {
   while (count != 0) *text += digits[--count];
 }
 
+// Appends each of `values` with `width` digits, `separator` between them.
+void AppendJoined(std::string* text, std::initializer_list<int> values,
+                  std::size_t width, char separator) {
+  for (const int* value = values.begin(); value != values.end(); ++value) {
+    if (value != values.begin()) *text += separator;
+    AppendNumber(text, static_cast<std::uint32_t>(*value), width);
+  }
+}
+
 }  // namespace
 
 std::string LogFolder(PlatformServices& platform) {
-  char windows[kMaxPath] = {};
-  std::uint32_t length =
-      platform.GetSystemWindowsDirectoryA(windows, sizeof(windows));
-  if (length == 0 || length >= sizeof(windows)) return "";
-  return std::string(windows) + kLogsSoftware;
+  std::string windows = WindowsFolder(platform);
+  return windows.empty() ? windows : windows + kLogsSoftware;
 }
 
 std::string LogFilePath(const std::string& folder) { return folder + kLogName; }
@@ -60,19 +68,13 @@ std::string NewInstallerResultPath(const std::string& folder) {
 std::string CmTraceLine(const std::string& message, LogType type,
                         const LocalTime& time, std::uint32_t thread) {
   std::string line = "<![LOG[" + Printable(message) + "]LOG]!><time=\"";
-  AppendNumber(&line, time.hour, 2);
-  line += ':';
-  AppendNumber(&line, time.minute, 2);
-  line += ':';
-  AppendNumber(&line, time.second, 2);
+  AppendJoined(&line, {time.hour, time.minute, time.second}, 2, ':');
   line += '.';
   AppendNumber(&line, time.millisecond, 3);
   line += time.bias < 0 ? '-' : '+';
   AppendNumber(&line, static_cast<std::uint32_t>(std::abs(time.bias)), 3);
   line += "\" date=\"";
-  AppendNumber(&line, time.month, 2);
-  line += '-';
-  AppendNumber(&line, time.day, 2);
+  AppendJoined(&line, {time.month, time.day}, 2, '-');
   line += '-';
   AppendNumber(&line, time.year, 4);
   line += "\" component=\"";

@@ -76,9 +76,10 @@
 // The members are defined beside this header, by the part of Windows they
 // imitate: paths.cpp (paths, the code page, what the process is told about
 // itself), files.cpp (the tree, attributes, links), sharing.cpp (holds and
-// other processes), secured.cpp (folders and files made with security,
-// opens that follow no link or hold nothing, writing), system.cpp (the
-// Windows folder, the random generator, the clock, restarts), search.cpp,
+// other processes), security.cpp (owners and writers, folders made for
+// administrators, opens that follow no link or hold nothing, writing),
+// jobs.cpp (the clock, process trees, jobs), system.cpp (the Windows
+// folder, the random generator, Sleep, restarts), search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults).
 class SimulatedPlatform : public PlatformServices {
