@@ -48,30 +48,4 @@ TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
   }
 }
 
-// Windows 7 and older: a process inside a job that allows no breakaway
-// cannot put its child in a job of its own. Waits time out and move the
-// clock; the tick count wraps.
-TEST(SimulatedJobsTest, NestedJobsAndWaits) {
-  SimulatedPlatform p;
-  p.in_job_without_breakaway = true;
-  p.tick_base = 0xFFFFFF00;
-  p.AddFile("C:\\a.exe");
-  p.runs["C:\\a.exe"] = {700, 0, {}};
-  std::string line = "a";
-  ProcessInformation info;
-  Handle job = 0;
-  Handle port = 0;
-  ASSERT_TRUE(p.CreateProcessA("C:\\a.exe", line.data(), nullptr, &info));
-  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
-  EXPECT_FALSE(p.AssignProcessToJobObject(job, info.process));
-  EXPECT_EQ(p.WaitForSingleObject(info.process, 300), kWaitTimeout);
-  EXPECT_EQ(p.GetTickCount(), 0xFFFFFF00u + 300u);
-  EXPECT_EQ(p.WaitForSingleObject(info.process, kInfinite), kWaitObject0);
-  EXPECT_EQ(p.now(), 700u);
-  EXPECT_EQ(p.GetTickCount(), 700u - 0x100u);
-  LocalTime time = p.GetLocalTime();
-  EXPECT_EQ(time.second, 30);
-  EXPECT_EQ(time.millisecond, 700);
-}
-
 }  // namespace

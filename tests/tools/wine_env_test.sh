@@ -25,9 +25,8 @@ stand_in() {
 stand_in "$T/bin/dpkg-query" 'case $2 in *Status*) [[ " $HOST_HAS " == *" ${@: -1} "* ]] && echo "install ok installed";; *) echo 1;; esac; exit 0'
 stand_in "$T/bin/dpkg" '[ "$1" = --print-foreign-architectures ] && echo i386; exit 0'
 stand_in "$T/bin/apt-cache" 'exit 0'
-stand_in "$T/bin/apt-get" '[ "$1" = install ] || exit 0
-if [ -n "${IN_ROOT:-}" ]; then [ -z "$ROOT_REFUSES" ] || { echo "E: Unable to locate package wine32:i386"; exit 100; }
-else [ -z "$HOST_REFUSES" ] || { echo " libx:i386 : Depends: liby:i386 but it is not installable"; exit 100; }; fi'
+stand_in "$T/bin/apt-get" '[ "$1" = install ] && [ -z "${IN_ROOT:-}" ] || exit 0
+[ -z "$HOST_REFUSES" ] || { echo " libx:i386 : Depends: liby:i386 but it is not installable"; exit 100; }'
 stand_in "$T/bin/debootstrap" '[ -z "$NO_MIRROR" ] || { echo "E: Failed getting release file"; exit 1; }
 mkdir -p "${@: -2:1}"/{proc,dev,sys,tmp}'
 stand_in "$T/bin/unshare" 'while [[ $1 == -* ]]; do [ "$1" != --propagation ] || shift; shift; done; exec "$@"'
@@ -57,7 +56,7 @@ pick() {
   shift 4
   : >"$T/calls"
   got=$(env HOST_HAS="wine64 debootstrap" HOST_LOADER=no ROOT_LOADER=yes FLAGS=OPF \
-            HOST_REFUSES=1 ROOT_REFUSES="" NO_MIRROR="" "$@" bash -c '
+            HOST_REFUSES=1 NO_MIRROR="" "$@" bash -c '
     printf "enabled\ninterpreter /usr/bin/qemu-i386\nflags: %s\noffset 0\nmagic 7f454c4601010100000000000000000002000300\n" \
       "$FLAGS" >/proc/sys/fs/binfmt_misc/qemu-i386
     . "$1/wine_env.sh"; pick_wine32_environment "$2/log"
@@ -82,14 +81,12 @@ pick "refused i386 twins without the F flag: no root tried" / \
      "cannot be set up here: .*not installable: liby:i386.*lacks the F flag" 0 FLAGS=OP
 pick "a mirror debootstrap cannot reach: skipped, both reasons" / \
      "not on the host: .*liby:i386.*; 32-bit Wine: the private root .*failed 3 times \(E: Failed getting" 3 NO_MIRROR=1
-pick "i386 packages the root cannot get: skipped" / "private root .*wine32:i386 file cannot be installed in it \(E: Unable" 1 ROOT_REFUSES=1
 pick "a root whose 32-bit program does not run is not marked made" / "private root .*does not run under Wine" 1 ROOT_LOADER=no
 mkdir -p "$T/root" && touch "$T/root/leftover"
 pick "refused i386 twins: the half-made root is made anew and used" root/root "not on the host: .*liby:i386" 1
 check_gone() { if [ -e "$T/root/leftover" ]; then failures=$((failures + 1)); echo "FAIL: $1"; else echo "ok:   $1"; fi; }
 check_gone "the half-made root's files are gone"
 pick "a made root is reused" root/root "not on the host" 0
-pick "a made root whose loader stops running: skipped" / "private root .*loader does not run" 0 ROOT_LOADER=no
 mkdir -p "$T/other" && touch "$T/other/keep"
 pick "a folder of other files is never taken for a half-made root" / "private root .*did not put there" 0 \
      LAUNCHER_WINE_ROOT="$T/other"
