@@ -37,6 +37,12 @@ Function Kernel32Entry(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
 }
 
+// CreateProcessA as PlatformServices describes it, with the creation
+// `flags` (0, or CREATE_SUSPENDED).
+bool StartProcess(const char* application, char* command_line,
+                  const char* current_directory, std::uint32_t flags,
+                  ProcessInformation* info);
+
 // The members of PlatformServices for the kit cache, as the interface
 // describes them (windows_secured.cpp).
 std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size);
@@ -51,9 +57,6 @@ bool WriteFile(Handle file, const void* buffer, std::uint32_t size);
 #if LAUNCHER_REPORT
 // The report build's members that take more than a call
 // (windows_report.cpp).
-bool CreateProcessSuspendedA(const char* application, char* command_line,
-                             const char* current_directory,
-                             ProcessInformation* info);
 bool CreateJobObjectA(Handle* job, Handle* port);
 JobMessage GetQueuedCompletionStatus(Handle port, std::uint32_t milliseconds);
 bool QueryInformationJobObject(Handle job, std::uint32_t* active_processes);

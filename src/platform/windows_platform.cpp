@@ -41,6 +41,22 @@ bool ToExactAnsi(const wchar_t* wide, char* ansi) {
          ::lstrcmpW(back, wide) == 0;
 }
 
+bool StartProcess(const char* application, char* command_line,
+                  const char* current_directory, std::uint32_t flags,
+                  ProcessInformation* info) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE,
+                        flags, nullptr, current_directory, &startup,
+                        &process)) {
+    return false;
+  }
+  info->process = ToHandle(process.hProcess);
+  info->thread = ToHandle(process.hThread);
+  return true;
+}
+
 }  // namespace windows
 
 namespace {
@@ -236,16 +252,8 @@ class WindowsPlatform : public PlatformServices {
   bool CreateProcessA(const char* application, char* command_line,
                       const char* current_directory,
                       ProcessInformation* info) override {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0,
-                          nullptr, current_directory, &startup, &process)) {
-      return false;
-    }
-    info->process = ToHandle(process.hProcess);
-    info->thread = ToHandle(process.hThread);
-    return true;
+    return windows::StartProcess(application, command_line, current_directory,
+                                 0, info);
   }
   std::uint32_t WaitForSingleObject(Handle handle,
                                     std::uint32_t milliseconds) override {
@@ -375,8 +383,8 @@ class WindowsPlatform : public PlatformServices {
   bool CreateProcessSuspendedA(const char* application, char* command_line,
                                const char* current_directory,
                                ProcessInformation* info) override {
-    return windows::CreateProcessSuspendedA(application, command_line,
-                                            current_directory, info);
+    return windows::StartProcess(application, command_line, current_directory,
+                                 CREATE_SUSPENDED, info);
   }
   bool ResumeThread(Handle thread) override {
     return ::ResumeThread(FromHandle(thread)) != static_cast<DWORD>(-1);

@@ -89,22 +89,6 @@ constexpr DWORD kActiveProcessZero = 4;
 
 }  // namespace
 
-bool CreateProcessSuspendedA(const char* application, char* command_line,
-                             const char* current_directory,
-                             ProcessInformation* info) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(application, command_line, nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, current_directory, &startup,
-                        &process)) {
-    return false;
-  }
-  info->process = ToHandle(process.hProcess);
-  info->thread = ToHandle(process.hThread);
-  return true;
-}
-
 bool CreateJobObjectA(Handle* job, Handle* port) {
   HANDLE new_job = ::CreateJobObjectA(nullptr, nullptr);
   if (new_job == nullptr) return false;
