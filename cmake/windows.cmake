@@ -23,7 +23,8 @@ configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONL
 set(windows_platform_sources
   src/platform/path_rules.cpp
   src/platform/windows_platform.cpp
-  src/platform/windows_secured.cpp)
+  src/platform/windows_secured.cpp
+  src/platform/windows_system_dll.cpp)
 add_library(windows_platform STATIC ${windows_platform_sources})
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 # KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).

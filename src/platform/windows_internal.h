@@ -37,6 +37,19 @@ Function Kernel32Entry(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
 }
 
+// A function of the system DLL `dll` (a bare file name), found at run
+// time; null when the DLL or the function is absent. The DLL is loaded from
+// the system folder alone, never from the program's folder or the current
+// one, and stays loaded. This is how the launcher reaches every DLL but
+// KERNEL32 and msvcrt: Windows resolves load-time imports, and the
+// forwarders they lead to, before main and in the ordinary search order,
+// which puts the program's own folder first (windows_system_dll.cpp).
+void* SystemEntry(const wchar_t* dll, const char* name);
+template <typename Function>
+Function SystemFunction(const wchar_t* dll, const char* name) {
+  return reinterpret_cast<Function>(SystemEntry(dll, name));
+}
+
 // CreateProcessA as PlatformServices describes it, with the creation
 // `flags` (0, or CREATE_SUSPENDED).
 bool StartProcess(const char* application, char* command_line,
