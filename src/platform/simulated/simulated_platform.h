@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "platform/platform_services.h"
+#include "platform/simulated/calls.h"
+#include "platform/simulated/process_table.h"
+#include "platform/simulated/tree.h"
 
 // A small Windows held as data, for running the launcher's logic where
 // Windows is absent. It keeps what the launcher can observe of the real
@@ -81,115 +84,22 @@
 // jobs.cpp (the clock, process trees, jobs), system.cpp (the Windows
 // folder, the random generator, Sleep, restarts), search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
-// namespaces) and recording.cpp (the calls, faults).
+// namespaces) and recording.cpp (the calls, faults). Its data types lie
+// in headers of their own, by the same parts: calls.h, tree.h and
+// process_table.h.
 class SimulatedPlatform : public PlatformServices {
  public:
-  enum class Op {
-    GetSystemDirectoryA,
-    GetModuleFileNameA,
-    GetCommandLineA,
-    GetCPInfo,
-    PathRemoveFileSpecA,
-    PathFileExistsA,
-    GetFileAttributesA,
-    SetFileAttributesA,
-    CopyFileA,
-    DeleteFileA,
-    RemoveDirectoryA,
-    FindFirstFileA,
-    FindNextFileA,
-    FindClose,
-    CreateProcessA,
-    WaitForSingleObject,
-    CloseHandle,
-    CreateMutexA,
-    GetFileAttributesExA,
-    CreateFileA,
-    ReadFile,
-    CheckTokenMembership,
-    CreateBoundaryDescriptorW,
-    AddSIDToBoundaryDescriptor,
-    CreatePrivateNamespaceW,
-    OpenPrivateNamespaceW,
-    DeleteBoundaryDescriptor,
-    SetDefaultDllDirectories,
-    GetSystemWindowsDirectoryA,
-    GetTempPath2A,
-    GenerateRandom,
-    CreateDirectoryA,
-    OpenFolderA,
-    GetSecurityInfo,
-    OpenFileShared,
-    CreateNewFileA,
-    WriteFile,
-    MoveFileExA,
-    Sleep,
-    CreateProcessSuspendedA,
-    ResumeThread,
-    CreateJobObjectA,
-    AssignProcessToJobObject,
-    GetQueuedCompletionStatus,
-    QueryInformationJobObject,
-    GetExitCodeProcess,
-    GetTickCount,
-    GetLocalTime,
-    GetCurrentThreadId,
-    GetFileSecurityA,
-    OpenAppendFileA,
-    exit,
-  };
+  using Op = simulated::Op;
   static const char* Name(Op op);
   // What the ANSI calls make of a name held in the tree (best fit).
   static std::string AnsiRendering(const std::string& name);
 
-  // One recorded call: the operation and its path or text arguments.
-  struct Call {
-    Op op;
-    std::string first;
-    std::string second;
-  };
-
-  struct Node {
-    std::string name;  // the last part of the path, as created
-    std::uint32_t attributes = 0;
-    std::string content;
-    std::string short_name;  // the 8.3 alias, "" when it has none
-    std::string target;      // for links: the path linked to
-    bool in_use = false;
-    std::string owner = "Administrators";
-    std::vector<std::string> writers = {"SYSTEM", "Administrators"};
-    std::uint32_t names = 1;  // hard links to the same file
-    // Another process shares it with nobody, or has locked it, until the
-    // clock reaches this; 0: never.
-    std::uint64_t locked_until = 0;
-    bool operator==(const Node& other) const;
-  };
-
-  struct Process {
-    std::string image;  // the program that ran, as a canonical path
-    std::string command_line;
-    std::string current_directory;  // the child's, as a canonical path
-    Handle process = 0;
-    Handle thread = 0;
-    Handle job = 0;  // 0: in no job of this process's
-    bool suspended = false;
-    bool ended = false;
-    std::uint32_t started_at = 0;  // on the clock, once it runs
-    std::uint32_t ends_at = 0;
-  };
-
-  // How a program (by canonical path) runs: for how long, with which exit
-  // code, and which programs it starts as it begins.
-  struct Run {
-    std::uint32_t milliseconds = 0;
-    std::uint32_t exit_code = 0;
-    std::vector<std::string> children;
-  };
-
-  struct NoCaseLess {
-    bool operator()(const std::string& a, const std::string& b) const;
-  };
-  using Tree = std::map<std::string, Node, NoCaseLess>;
+  using Call = simulated::Call;
+  using Node = simulated::Node;
+  using Process = simulated::Process;
+  using Run = simulated::Run;
+  using NoCaseLess = simulated::NoCaseLess;
+  using Tree = simulated::Tree;
 
   SimulatedPlatform();
 
