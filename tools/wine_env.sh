@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034 # its variables are for the caller
 # Sourced by tools/test.sh: under which emulations the Wine suites run, and
 # where.
 #   pick_wine_environments LOG

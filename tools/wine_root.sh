@@ -86,7 +86,8 @@ enter() {
   local here=/
   [ -d "$ROOT$PWD" ] && here=$PWD
   exec chroot "$ROOT" /usr/bin/env --chdir="$here" -u LAUNCHER_WINE32 \
-    LAUNCHER_WINE_ENVIRONMENT="private root $ROOT" TMPDIR=/tmp "$@"
+    LAUNCHER_WINE_ENVIRONMENT="private root $ROOT" TMPDIR=/tmp \
+    XDG_RUNTIME_DIR="/run/user/$(id -u)" "$@"
 }
 
 make_root() {
@@ -116,6 +117,9 @@ make_root() {
   apt_install wine64 wine32:i386 file ||
     cannot "wine64 wine32:i386 file cannot be installed in it ($APT_REFUSAL${APT_FAILED_INDEXES:+; failed index: $APT_FAILED_INDEXES})"
   apt-get clean || cannot "apt-get clean failed in it"
+  # Wine 10's 32-bit loader aborts (free(): invalid pointer) where the
+  # user's runtime folder is missing and it would fall back to one in /tmp.
+  mkdir -p -m 700 "$ROOT/run/user/$(id -u)"
 }
 
 # proves LOADER ARCH: a fresh prefix of that Wine architecture, and a
