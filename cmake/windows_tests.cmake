@@ -104,7 +104,7 @@ function(launcher_wine_suite suite prefix)
     set_tests_properties(${name} PROPERTIES
       LABELS "wine;wine${emulation}"
       SKIP_RETURN_CODE 77
-      TIMEOUT 900
+      TIMEOUT 1800
       ENVIRONMENT
         "LAUNCHER_BUILD_DIR=${CMAKE_BINARY_DIR};LAUNCHER_WINE_PREFIX=${prefix};LAUNCHER_WINE_EMULATION=${emulation};LAUNCHER_PRODUCT_CODE=${LAUNCHER_PRODUCT_CODE}")
   endforeach()
