@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs every test: the logic on the simulated platform (with sanitizers),
-# the executables' properties, and whole runs under Wine: the shipped 32-bit
+# the executables' properties, and whole runs under Wine 8 and Wine 10: the shipped 32-bit
 # build on 64-bit Windows (a win64 prefix) and on 32-bit Windows (a win32
 # prefix), the 64-bit build on 64-bit Windows. Ends with a summary, also
 # kept in build/test-summary.txt: each preset's result, and each test that
-# did not run, with its reason, and where each preset's Wine suites ran.
+# did not run, with its reason, where each preset's Wine suites ran and how long
+# the Wine set-up and the whole run took.
 set -euo pipefail
+SECONDS=0
 cd "$(dirname "$0")/.."
 summary=build/test-summary.txt
 mkdir -p build
@@ -22,7 +24,10 @@ ensure_packages "${TEST_PACKAGES[@]}"
 # root. Where a root or 32-bit Wine cannot be had, those suites report
 # themselves skipped. The summary gives why.
 . tools/wine_env.sh
+begun=$SECONDS
 pick_wine_environments build/wine32.log
+took=$((SECONDS - begun))
+setup_time="Wine set-up took $((took / 60)) min $((took % 60)) s (emulations: ${WINE_EMULATIONS// / and })"
 cat build/wine32.log
 excluded=()
 case $WINE_EMULATIONS in
@@ -105,5 +110,6 @@ done
   [ ${#skipped[@]} -eq 0 ] || printf '%s\n' "${skipped[@]}"
   [ -z "$WINE32_REASON" ] || echo "$WINE32_REASON"
   [ -z "$WINE10_REASON" ] || echo "$WINE10_REASON"
+  echo "$setup_time; all took $((SECONDS / 60)) min $((SECONDS % 60)) s"
 } | tee "$summary"
 exit $status
