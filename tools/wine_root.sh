@@ -119,7 +119,8 @@ make_root() {
   apt-get clean || cannot "apt-get clean failed in it"
   # Wine 10's 32-bit loader aborts (free(): invalid pointer) where the
   # user's runtime folder is missing and it would fall back to one in /tmp.
-  mkdir -p -m 700 "$ROOT/run/user/$(id -u)"
+  mkdir -p "$ROOT/run/user"
+  mkdir -m 700 "$ROOT/run/user/$(id -u)"
 }
 
 # proves LOADER ARCH: a fresh prefix of that Wine architecture, and a
