@@ -87,18 +87,33 @@ add_test(NAME pe_properties_report
           "$<TARGET_FILE:report_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
 set_tests_properties(pe_properties_report PROPERTIES LABELS pe TIMEOUT 60)
 
-# Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
-# cannot run reports itself skipped (exit code 77).
-foreach(prefix ${launcher_wine_prefixes})
-  foreach(suite spine deletion removal report)
-    set(name wine_${suite}_${launcher_wine_build}_${prefix})
+# The emulations every Wine suite runs under: Debian 12's Wine 8 (the host,
+# or its private root) and Debian 13's Wine 10 (its private root), which has
+# calls of today's Windows that Wine 8 lacks (tools/wine_root.sh).
+set(launcher_wine_emulations 8 10)
+
+# launcher_wine_suite(SUITE PREFIX): tests/wine/SUITE.sh in a PREFIX prefix,
+# once per emulation, as wine_<suite>_<x86|x64>_<prefix>_wine<8|10>, so that
+# a failure names all three (tools/test.sh picks emulations by that suffix).
+# A suite whose 32-bit Wine or private root cannot be had reports itself
+# skipped (exit code 77).
+function(launcher_wine_suite suite prefix)
+  foreach(emulation ${launcher_wine_emulations})
+    set(name wine_${suite}_${launcher_wine_build}_${prefix}_wine${emulation})
     add_test(NAME ${name} COMMAND bash "${CMAKE_SOURCE_DIR}/tests/wine/${suite}.sh")
     set_tests_properties(${name} PROPERTIES
-      LABELS wine
+      LABELS "wine;wine${emulation}"
       SKIP_RETURN_CODE 77
-      TIMEOUT 900
+      TIMEOUT 1800
       ENVIRONMENT
-        "LAUNCHER_BUILD_DIR=${CMAKE_BINARY_DIR};LAUNCHER_WINE_PREFIX=${prefix};LAUNCHER_PRODUCT_CODE=${LAUNCHER_PRODUCT_CODE}")
+        "LAUNCHER_BUILD_DIR=${CMAKE_BINARY_DIR};LAUNCHER_WINE_PREFIX=${prefix};LAUNCHER_WINE_EMULATION=${emulation};LAUNCHER_PRODUCT_CODE=${LAUNCHER_PRODUCT_CODE}")
+  endforeach()
+endfunction()
+
+# Every Wine suite in each prefix, under each emulation.
+foreach(prefix ${launcher_wine_prefixes})
+  foreach(suite spine deletion removal report)
+    launcher_wine_suite(${suite} ${prefix})
   endforeach()
 endforeach()
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs every test: the logic on the simulated platform (with sanitizers),
-# the executables' properties, and whole runs under Wine: the shipped 32-bit
+# the executables' properties, and whole runs under Wine 8 and Wine 10: the shipped 32-bit
 # build on 64-bit Windows (a win64 prefix) and on 32-bit Windows (a win32
 # prefix), the 64-bit build on 64-bit Windows. Ends with a summary, also
 # kept in build/test-summary.txt: each preset's result, and each test that
-# did not run, with its reason, and where each preset's Wine suites ran.
+# did not run, with its reason, where each preset's Wine suites ran and how long
+# the Wine set-up and the whole run took.
 set -euo pipefail
+SECONDS=0
 cd "$(dirname "$0")/.."
 summary=build/test-summary.txt
 mkdir -p build
@@ -13,15 +15,29 @@ rm -f "$summary"
 . tools/deps.sh
 ensure_packages "${TEST_PACKAGES[@]}"
 
-# 32-bit Wine needs root once (packages, a binfmt_misc registration). Where
-# the host cannot take wine32:i386, the suites that need it run in a private
-# Debian root (tools/wine_root.sh; LAUNCHER_WINE32=root asks for it even
-# where the host can). Where neither can be had, they report themselves
-# skipped. The summary gives why not the host, or why neither.
+# Every Wine suite runs under Wine 8 and Wine 10 (LAUNCHER_WINE=8 or 10:
+# that one alone; the other's suites are left out, not skipped). 32-bit Wine
+# needs root once (packages, a binfmt_misc registration). Where the host
+# cannot take wine32:i386, the Wine 8 suites that need it run in a private
+# Debian 12 root (tools/wine_root.sh; LAUNCHER_WINE32=root asks for it even
+# where the host can); the Wine 10 suites always run in a private Debian 13
+# root. Where a root or 32-bit Wine cannot be had, those suites report
+# themselves skipped. The summary gives why.
 . tools/wine_env.sh
-pick_wine32_environment build/wine32.log
+begun=$SECONDS
+pick_wine_environments build/wine32.log
+took=$((SECONDS - begun))
+setup_time="Wine set-up took $((took / 60)) min $((took % 60)) s (emulations: ${WINE_EMULATIONS// / and })"
 cat build/wine32.log
-[ -n "$WINE32_ENV" ] || echo "32-bit Wine: the Wine suites of the windows-x86 build are skipped"
+excluded=()
+case $WINE_EMULATIONS in
+  8) excluded=(-E '_wine10$') ;;
+  10) excluded=(-E '_wine8$') ;;
+esac
+if [[ " $WINE_EMULATIONS " == *" 8 "* ]] && [ -z "$WINE32_ENV" ]; then
+  echo "32-bit Wine: the Wine 8 suites of the windows-x86 build are skipped"
+fi
+[ -z "$WINE10_REASON" ] || echo "Wine 10: its suites are skipped"
 
 # preset_result PRESET: counts from ctest's report, and the failed tests.
 preset_result() {
@@ -47,11 +63,29 @@ skipped_tests() {
   ' "build/$1/Testing/Temporary/LastTest.log" "build/$1/ctest.log"
 }
 
-# wine_environments PRESET: where its Wine suites ran, as they said.
-wine_environments() {
-  local log=build/$1/Testing/Temporary/LastTest.log
-  [ -f "$log" ] || return 0
-  sed -n 's/^environment: //p' "$log" | sort -u | paste -sd ';' - | sed 's/;/ and /g'
+# emulation_results PRESET: for each emulation its Wine suites ran under
+# (named by their suffix, _wine8 or _wine10), their counts and where they
+# ran, as they said: "; Wine 8: 4 passed, 0 skipped, 0 failed, ran in host".
+emulation_results() {
+  local ran=build/$1/Testing/Temporary/LastTest.log
+  [ -f "$ran" ] || ran=/dev/null
+  awk '
+    function emulation(name) { return match(name, /_wine[0-9]+$/) ? substr(name, RSTART + 5) : "" }
+    FNR == NR && /^[0-9]+\/[0-9]+ Test: / { name = $3 }
+    FNR == NR && /^environment: / { sub(/^environment: /, ""); e = emulation(name)
+                                   if (e != "" && index(where[e] ";", "; " $0 ";") == 0) where[e] = where[e] "; " $0 }
+    FNR == NR { next }
+    / Test +#[0-9]+: / { sub(/.*Test +#[0-9]+: /, ""); e = emulation($1)
+                         if (e == "") next
+                         seen[e] = 1
+                         if ($0 ~ / Passed /) passed[e]++
+                         else if ($0 ~ /Skipped /) skipped[e]++
+                         else failed[e]++ }
+    END { for (e = 0; e <= 99; e++) if (e in seen) {
+            w = substr(where[e], 3); gsub(/; /, " and ", w)
+            printf "; Wine %d: %d passed, %d skipped, %d failed%s", e, passed[e], skipped[e], failed[e],
+                   (w == "" ? "" : ", ran in " w) } }
+  ' "$ran" "build/$1/ctest.log"
 }
 
 jobs=$(nproc)
@@ -61,9 +95,8 @@ skipped=()
 for preset in host windows-x86 windows-x64; do
   echo "==== $preset"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
-    ctest --preset "$preset" -j "$jobs" | tee "build/$preset/ctest.log" || status=1
-    where=$(wine_environments "$preset")
-    results+=("$preset: $(preset_result "$preset")${where:+; Wine suites ran in: $where}")
+    ctest --preset "$preset" -j "$jobs" "${excluded[@]}" | tee "build/$preset/ctest.log" || status=1
+    results+=("$preset: $(preset_result "$preset")$(emulation_results "$preset")")
     while IFS= read -r line; do skipped+=("$line"); done < <(skipped_tests "$preset")
   else
     status=1
@@ -76,5 +109,7 @@ done
   printf '%s\n' "${results[@]}"
   [ ${#skipped[@]} -eq 0 ] || printf '%s\n' "${skipped[@]}"
   [ -z "$WINE32_REASON" ] || echo "$WINE32_REASON"
+  [ -z "$WINE10_REASON" ] || echo "$WINE10_REASON"
+  echo "$setup_time; all took $((SECONDS / 60)) min $((SECONDS % 60)) s"
 } | tee "$summary"
 exit $status

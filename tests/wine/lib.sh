@@ -174,17 +174,32 @@ wine32_missing() {
   fi
 }
 
+# enter_root 8|10: runs this suite again, whole, in that private root; exits
+# 77 (skipped) when the root is not made.
+enter_root() {
+  local why
+  why=$("$PROJECT_DIR/tools/wine_root.sh" ready "$1") || {
+    echo "SKIPPED ($CONFIG): $why"
+    exit 77
+  }
+  exec "$PROJECT_DIR/tools/wine_root.sh" run "$1" "$PROJECT_DIR" "$(cd "$BUILD" && pwd)" -- \
+    bash "$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
+}
+
 # Sets up the work folder, the prefix and the build; call first.
 # Environment: LAUNCHER_BUILD_DIR (a built Windows tree, required) and
 # LAUNCHER_WINE_PREFIX (win64, the default, or win32). A 32-bit build runs in
 # either prefix: a win64 one is 64-bit Windows with its 32-bit layer, a
 # win32 one is 32-bit Windows. A 64-bit build runs in a win64 prefix only.
-# Exits 77 (skipped) when 32-bit Wine is needed and cannot run here. With
-# LAUNCHER_WINE32=root (tools/test.sh sets it where the host cannot take
-# 32-bit Wine) a suite that needs it runs again, whole, in the private root
-# of tools/wine_root.sh, with the project and the build at their own paths.
-# Sets BUILD, BUILD_NAME, BUILD_BITS, PREFIX_ARCH, WIDTHS (the Windows widths
-# this setting can show), DEFAULT_BITS (the one in force at first) and CONFIG.
+# LAUNCHER_WINE_EMULATION (8, the default, or 10) names the emulation: Wine
+# 8 runs on the host, Wine 10 in its private root (tools/wine_root.sh),
+# which the suite enters, whole, with the project and the build at their own
+# paths. With LAUNCHER_WINE32=root (tools/test.sh sets it where the host
+# cannot take 32-bit Wine) a Wine 8 suite that needs it runs in the Wine 8
+# root the same way. Exits 77 (skipped) when the root or 32-bit Wine is
+# needed and cannot be had here. Sets BUILD, BUILD_NAME, BUILD_BITS,
+# PREFIX_ARCH, EMULATION, WIDTHS (the Windows widths this setting can show),
+# DEFAULT_BITS (the one in force at first) and CONFIG.
 wine_suite_start() {
   find_wine
   BUILD=${LAUNCHER_BUILD_DIR:?LAUNCHER_BUILD_DIR must name a Windows build tree}
@@ -200,12 +215,13 @@ wine_suite_start() {
     *) die "a $BUILD_NAME build cannot run in a $PREFIX_ARCH prefix" ;;
   esac
   DEFAULT_BITS=${WIDTHS%% *}
-  CONFIG="$BUILD_NAME build, $PREFIX_ARCH prefix"
+  EMULATION=${LAUNCHER_WINE_EMULATION:-8}
+  CONFIG="$BUILD_NAME build, $PREFIX_ARCH prefix, Wine $EMULATION"
+  if [ "$EMULATION" = 10 ] && [ -z "${LAUNCHER_WINE_ENVIRONMENT:-}" ]; then
+    enter_root 10
+  fi
   if [ "$BUILD_BITS" -eq 32 ] || [ "$PREFIX_ARCH" = win32 ]; then
-    if [ "${LAUNCHER_WINE32:-}" = root ]; then
-      exec "$PROJECT_DIR/tools/wine_root.sh" run "$PROJECT_DIR" "$(cd "$BUILD" && pwd)" -- \
-        bash "$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
-    fi
+    [ "${LAUNCHER_WINE32:-}" != root ] || enter_root 8
     local missing
     missing=$(wine32_missing)
     if [ -n "$missing" ]; then
@@ -221,7 +237,10 @@ wine_suite_start() {
   # locale: the suites write names the code page cannot carry.
   export LC_ALL=C.UTF-8
   unset WINEARCH DISPLAY WAYLAND_DISPLAY
-  echo "wine: $("$WINE64" --version 2>/dev/null), server $WINESERVER"
+  local version
+  version=$("$WINE64" --version 2>/dev/null)
+  echo "wine: $version, server $WINESERVER"
+  [[ $version == wine-"$EMULATION".* ]] || die "Wine $EMULATION was asked for, $WINE64 is ${version:-silent}"
   echo "environment: ${LAUNCHER_WINE_ENVIRONMENT:-host}"
   echo "running the $CONFIG: $BUILD"
   echo "work folder: $WORK"
