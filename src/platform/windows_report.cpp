@@ -91,8 +91,10 @@ bool CreateJobObjectA(Handle* job, Handle* port) {
   if (new_job == nullptr) return false;
   HANDLE new_port =
       ::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+  // The job's messages carry its port as their key: a job nested in it
+  // sends its own messages to this port too, under another key.
   JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {};
-  association.CompletionKey = new_job;
+  association.CompletionKey = new_port;
   association.CompletionPort = new_port;
   if (new_port == nullptr ||
       !::SetInformationJobObject(new_job,
@@ -116,8 +118,12 @@ JobMessage GetQueuedCompletionStatus(Handle port, std::uint32_t milliseconds) {
     return ::GetLastError() == WAIT_TIMEOUT ? JobMessage::TimedOut
                                             : JobMessage::Failed;
   }
-  return message == kActiveProcessZero ? JobMessage::NoActiveProcess
-                                       : JobMessage::Other;
+  // "No active process" counts only from the launcher's own job, whose key
+  // is the port (CreateJobObjectA); a nested job's is another message.
+  return message == kActiveProcessZero &&
+                 key == reinterpret_cast<ULONG_PTR>(FromHandle(port))
+             ? JobMessage::NoActiveProcess
+             : JobMessage::Other;
 }
 
 bool QueryInformationJobObject(Handle job, std::uint32_t* active_processes) {
