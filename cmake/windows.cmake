@@ -22,13 +22,14 @@ configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONL
 
 set(windows_platform_sources
   src/platform/path_rules.cpp
+  src/platform/windows_advapi32.cpp
   src/platform/windows_platform.cpp
   src/platform/windows_secured.cpp
   src/platform/windows_system_dll.cpp)
 add_library(windows_platform STATIC ${windows_platform_sources})
 target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-# KERNEL32, ADVAPI32 and msvcrt only (see windows_platform.cpp).
-target_link_libraries(windows_platform PUBLIC advapi32)
+# KERNEL32 and msvcrt only: every other DLL, ADVAPI32 included, is loaded
+# at run time from the system folder (windows_advapi32.h), so none is linked.
 
 # The report build's libraries: the same sources and its own, compiled with
 # LAUNCHER_REPORT, which adds members to PlatformServices. The default
@@ -41,7 +42,6 @@ target_include_directories(launcher_logic_report PUBLIC
 add_library(windows_platform_report STATIC ${windows_platform_sources}
   src/platform/windows_report.cpp)
 target_include_directories(windows_platform_report PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-target_link_libraries(windows_platform_report PUBLIC advapi32)
 foreach(target launcher_logic_report windows_platform_report)
   target_compile_definitions(${target} PUBLIC LAUNCHER_REPORT=1)
   target_compile_options(${target} PRIVATE ${reproducible_flags})

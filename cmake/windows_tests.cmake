@@ -77,15 +77,24 @@ else()
   set(launcher_build_checks reproducible signing)
 endif()
 
-add_test(NAME pe_properties
-  COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
-          "$<TARGET_FILE:launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
-set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
-# The report build keeps the same properties: imports, icon, no manifest.
-add_test(NAME pe_properties_report
-  COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
-          "$<TARGET_FILE:report_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
-set_tests_properties(pe_properties_report PROPERTIES LABELS pe TIMEOUT 60)
+# The executable's properties, its imported functions among them, for each
+# build: this tree's launcher, the pinned test launcher and the report build.
+if(LAUNCHER_REPORT)
+  set(launcher_pe_kind report)
+else()
+  set(launcher_pe_kind default)
+endif()
+foreach(check "pe_properties;launcher;${launcher_pe_kind}"
+              "pe_properties_pinned;pinned_launcher;default"
+              "pe_properties_report;report_launcher;report")
+  list(GET check 0 name)
+  list(GET check 1 program)
+  list(GET check 2 kind)
+  add_test(NAME ${name}
+    COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
+            "$<TARGET_FILE:${program}>" "${launcher_pe_format}" "${LAUNCHER_ICON}" ${kind})
+  set_tests_properties(${name} PROPERTIES LABELS pe TIMEOUT 60)
+endforeach()
 
 # The emulations every Wine suite runs under: Debian 12's Wine 8 (the host,
 # or its private root) and Debian 13's Wine 10 (its private root), which has

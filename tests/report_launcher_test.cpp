@@ -96,23 +96,30 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
 
 // The wait ends when the last process of the tree has ended: also when the
 // first one ends long before its child, and when the port's message is
-// lost (the count is read instead). Without a job (Windows 7 inside
-// another job) only the first program is waited for, and the log says so.
+// lost (the count is read instead); not when a job nested in the
+// launcher's (a program's own job for its children) says it has none left.
+// Without a job (Windows 7 inside another job) only the first program is
+// waited for, and the log says so.
 TEST(ReportLauncherTest, WaitsForTheWholeTree) {
   struct Case {
     bool lose_messages;
     bool no_job;
+    bool nested;             // each first program outlives its child by 500 ms
     std::uint32_t ended_by;  // the clock when the launcher returns
   };
-  const Case cases[] = {
-      {false, false, 9000}, {true, false, 9000}, {false, true, 60}};
+  const Case cases[] = {{false, false, false, 9000},
+                        {true, false, false, 9000},
+                        {false, true, false, 60},
+                        {false, false, true, 10000}};
   for (const Case& c : cases) {
     Machine m(true);
     m.p.lose_job_messages = c.lose_messages;
     m.p.in_job_without_breakaway = c.no_job;
-    m.p.runs[kM + "\\setup.exe"] = {50, 0, {"C:\\Temp\\engine.exe"}};
+    m.p.runs[kM + "\\setup.exe"] = {
+        c.nested ? 4500u : 50u, 0, {"C:\\Temp\\engine.exe"}, c.nested};
     m.p.runs["C:\\Temp\\engine.exe"] = {4000, 0, {}};
-    m.p.runs[kData] = {10, 0, {"C:\\Temp\\msiexec.exe"}};
+    m.p.runs[kData] = {
+        c.nested ? 5500u : 10u, 0, {"C:\\Temp\\msiexec.exe"}, c.nested};
     m.p.runs["C:\\Temp\\msiexec.exe"] = {5000, 0, {}};
     EXPECT_EQ(m.Run(), 0);
     EXPECT_GE(m.p.now(), c.ended_by);

@@ -68,8 +68,20 @@ WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
     if (remaining == 0) return WaitResult::TimedOut;
     switch (platform.GetQueuedCompletionStatus(tree.port,
                                                std::min(remaining, kPollMs))) {
-      case JobMessage::NoActiveProcess:
-        return WaitResult::Ended;
+      case JobMessage::NoActiveProcess: {
+        // Also sent by a job nested in this one (an installer's own job for
+        // its children), to the port of every job above it: only the job's
+        // own count tells that the whole tree has ended.
+        std::uint32_t active = 1;
+        if (!platform.QueryInformationJobObject(tree.job, &active)) {
+          log.Warning(
+              "The job's count could not be read: waiting for the first "
+              "program alone");
+          return WaitForProcess(platform, tree.process.process, deadline);
+        }
+        if (active == 0) return WaitResult::Ended;
+        break;
+      }
       case JobMessage::Other:
         break;
       case JobMessage::TimedOut: {

@@ -46,7 +46,9 @@ enum class WaitResult { Ended, TimedOut, Failed };
 
 // Waits until the job has no process left (or, without a job, until the
 // program ends) or the deadline passes. The port's message can be lost, so
-// the job's count is read whenever a wait for it times out.
+// the job's count is read whenever a wait for it times out; and a job
+// nested in this one sends its own "no active process" to this job's port,
+// so the count is read then too, and only 0 ends the wait.
 WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
                        const StartedTree& tree, const Deadline& deadline);
 

@@ -2,21 +2,24 @@
 // calls where a name given out must be exact. This is the only file that
 // includes <windows.h>.
 //
-// The program imports KERNEL32, ADVAPI32 and msvcrt alone: Windows takes
-// those (and what they import) from its system folder only. A DLL outside
-// that set, such as the shell's path library, would be looked for in the
-// program's own folder first, and so would what it loads in turn: that is
-// the kit folder, which anyone may be able to write. What the launcher
-// needs of such libraries is done here with kernel32 calls.
-#include "platform/windows_internal.h"
-// sddl.h needs the types of windows.h first.
-#include <sddl.h>
-
+// The program imports KERNEL32 and msvcrt alone: Windows takes those (and
+// what they import) from its system folder only. A DLL outside that set,
+// such as the shell's path library, would be looked for in the program's
+// own folder first, and so would what it loads in turn: that is the kit
+// folder, which anyone may be able to write. What the launcher needs of
+// such libraries is done here with kernel32 calls; ADVAPI32's functions are
+// found at run time in the system folder's copy (windows_advapi32.h), whose
+// forwarders lead to DLLs that are not known ones.
 #include <cstdlib>
+#include <cwchar>
+
+#include "platform/windows_advapi32.h"
+#include "platform/windows_internal.h"
 
 #include "platform/path_rules.h"
 #include "platform/platform_services.h"
 
+namespace advapi32 = windows::advapi32;
 using windows::FromHandle;
 using windows::kAnsiCapacity;
 using windows::Kernel32Entry;
@@ -38,7 +41,7 @@ bool ToExactAnsi(const wchar_t* wide, char* ansi) {
   }
   wchar_t back[MAX_PATH];
   return ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) != 0 &&
-         ::lstrcmpW(back, wide) == 0;
+         std::wcscmp(back, wide) == 0;
 }
 
 bool StartProcess(const char* application, char* command_line,
@@ -88,9 +91,9 @@ bool WideName(const char* name, wchar_t* wide, int capacity) {
 PSID AdministratorsSid() {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID sid = nullptr;
-  if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &sid)) {
+  if (!advapi32::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                          DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                          0, 0, &sid)) {
     return nullptr;
   }
   return sid;
@@ -280,8 +283,9 @@ class WindowsPlatform : public PlatformServices {
     if (administrators == nullptr) return false;
     BOOL member = FALSE;
     // No token: the calling thread's, which is the process's own.
-    bool ok = ::CheckTokenMembership(nullptr, administrators, &member) != FALSE;
-    ::FreeSid(administrators);
+    bool ok = advapi32::CheckTokenMembership(nullptr, administrators,
+                                             &member) != FALSE;
+    advapi32::FreeSid(administrators);
     return ok && member != FALSE;
   }
   bool CreateBoundaryDescriptorW(const char* name, Handle* boundary) override {
@@ -301,7 +305,7 @@ class WindowsPlatform : public PlatformServices {
     if (administrators == nullptr) return false;
     HANDLE handle = FromHandle(*boundary);
     bool ok = add(&handle, administrators) != FALSE;
-    ::FreeSid(administrators);
+    advapi32::FreeSid(administrators);
     *boundary = ToHandle(handle);
     return ok;
   }
@@ -315,7 +319,7 @@ class WindowsPlatform : public PlatformServices {
     }
     // Protected: generic all for SYSTEM and Administrators, nothing else.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+    if (!advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(
             L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor,
             nullptr)) {
       return NamespaceResult::Failed;

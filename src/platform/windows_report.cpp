@@ -2,10 +2,7 @@
 // jobs and their completion ports, the local time, and what a path is and
 // who can change it, read without following a link. Built into the report
 // build's platform library alone.
-#include "platform/windows_internal.h"
-// These need the types of windows.h first.
-#include <aclapi.h>
-#include <sddl.h>
+#include "platform/windows_advapi32.h"
 
 namespace windows {
 
@@ -20,12 +17,12 @@ bool IsTrustedSid(PSID sid, PSID own_user) {
       L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"};
   for (const wchar_t* text : kTrusted) {
     PSID trusted = nullptr;
-    if (!::ConvertStringSidToSidW(text, &trusted)) continue;
-    bool same = ::EqualSid(sid, trusted) != FALSE;
+    if (!advapi32::ConvertStringSidToSidW(text, &trusted)) continue;
+    bool same = advapi32::EqualSid(sid, trusted) != FALSE;
     ::LocalFree(trusted);
     if (same) return true;
   }
-  return own_user != nullptr && ::EqualSid(sid, own_user) != FALSE;
+  return own_user != nullptr && advapi32::EqualSid(sid, own_user) != FALSE;
 }
 
 // Rights that let an account change a file or folder, or what it holds.
@@ -43,7 +40,7 @@ bool OthersCanWrite(PSID owner, PACL dacl, PSID own_user) {
   }
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     void* entry = nullptr;
-    if (!::GetAce(dacl, i, &entry)) return true;
+    if (!advapi32::GetAce(dacl, i, &entry)) return true;
     auto* header = static_cast<ACE_HEADER*>(entry);
     if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
     if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
@@ -60,12 +57,12 @@ bool OthersCanWrite(PSID owner, PACL dacl, PSID own_user) {
 // The process's own user SID, in `buffer`; null when it cannot be read.
 PSID OwnUser(void* buffer, DWORD size) {
   HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+  if (!advapi32::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
     return nullptr;
   }
   DWORD needed = 0;
-  bool ok =
-      ::GetTokenInformation(token, TokenUser, buffer, size, &needed) != FALSE;
+  bool ok = advapi32::GetTokenInformation(token, TokenUser, buffer, size,
+                                          &needed) != FALSE;
   ::CloseHandle(token);
   return ok ? static_cast<TOKEN_USER*>(buffer)->User.Sid : nullptr;
 }
@@ -94,8 +91,10 @@ bool CreateJobObjectA(Handle* job, Handle* port) {
   if (new_job == nullptr) return false;
   HANDLE new_port =
       ::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+  // The job's messages carry its port as their key: a job nested in it
+  // sends its own messages to this port too, under another key.
   JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {};
-  association.CompletionKey = new_job;
+  association.CompletionKey = new_port;
   association.CompletionPort = new_port;
   if (new_port == nullptr ||
       !::SetInformationJobObject(new_job,
@@ -119,8 +118,12 @@ JobMessage GetQueuedCompletionStatus(Handle port, std::uint32_t milliseconds) {
     return ::GetLastError() == WAIT_TIMEOUT ? JobMessage::TimedOut
                                             : JobMessage::Failed;
   }
-  return message == kActiveProcessZero ? JobMessage::NoActiveProcess
-                                       : JobMessage::Other;
+  // "No active process" counts only from the launcher's own job, whose key
+  // is the port (CreateJobObjectA); a nested job's is another message.
+  return message == kActiveProcessZero &&
+                 key == reinterpret_cast<ULONG_PTR>(FromHandle(port))
+             ? JobMessage::NoActiveProcess
+             : JobMessage::Other;
 }
 
 bool QueryInformationJobObject(Handle job, std::uint32_t* active_processes) {
@@ -162,7 +165,7 @@ bool GetFileSecurityA(const char* path, FileSecurity* security) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   bool ok = ::GetFileInformationByHandle(handle, &info) != FALSE &&
-            ::GetSecurityInfo(
+            advapi32::GetSecurityInfo(
                 handle, SE_FILE_OBJECT,
                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                 nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;

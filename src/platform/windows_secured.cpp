@@ -1,11 +1,7 @@
 // The Windows realisation's part for the kit cache: a fresh folder that
 // only administrators can write, the files copied into it, and the opens
 // that follow no link or hold nothing.
-#include "platform/windows_internal.h"
-// These need the types of windows.h first.
-#include <aclapi.h>
-#include <ntsecapi.h>
-#include <sddl.h>
+#include "platform/windows_advapi32.h"
 
 namespace windows {
 
@@ -34,15 +30,11 @@ std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) {
   return ansi_length;
 }
 
-bool GenerateRandom(void* buffer, std::uint32_t size) {
-  return ::RtlGenRandom(buffer, size) != FALSE;
-}
-
 // The owner is given as Administrators: an elevated administrator's token
 // and SYSTEM's may set it, and no unelevated process can act as it.
 FolderResult CreateDirectoryA(const char* path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+  if (!advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(
           L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
           &descriptor, nullptr)) {
     return FolderResult::Failed;
@@ -77,14 +69,14 @@ bool OpenFolderA(const char* path, Handle* folder) {
 bool GetSecurityInfo(Handle object, bool* administrators_own) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(FromHandle(object), SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (advapi32::GetSecurityInfo(
+          FromHandle(object), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+          &owner, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
   *administrators_own =
-      ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE ||
-      ::IsWellKnownSid(owner, WinLocalSystemSid) != FALSE;
+      advapi32::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE ||
+      advapi32::IsWellKnownSid(owner, WinLocalSystemSid) != FALSE;
   ::LocalFree(descriptor);
   return true;
 }

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Properties of the built Windows executable that no run can show:
 #
-#   check_pe.sh EXE FORMAT ICON
+#   check_pe.sh EXE FORMAT ICON KIND
 #
 # FORMAT is PE32 (32-bit, Intel 386) or PE32+ (x86-64); ICON is the icon
-# file the build was configured with. Checks: the format and machine, the
-# GUI subsystem, imports from KERNEL32, ADVAPI32 and msvcrt only (everything
-# from the toolchain linked in), exactly one resource besides its image:
+# file the build was configured with; KIND is default (the default or a
+# pinned build) or report. Checks: the format and machine, the GUI
+# subsystem, imports from KERNEL32 and msvcrt only (everything from the
+# toolchain linked in), exactly the functions tests/pe/imports lists for
+# the build, exactly one resource besides its image:
 # icon group 101 holding one 32x32 image at 24 bits per pixel, the
 # configured icon's image; no manifest, no version record; a size under
-# 320 KiB.
+# 64 KiB for the 32-bit default build, 320 KiB for the others.
 set -u
 
-exe=${1:?usage: check_pe.sh EXE FORMAT ICON}
-format=${2:?usage: check_pe.sh EXE FORMAT ICON}
-icon=${3:?usage: check_pe.sh EXE FORMAT ICON}
+usage="usage: check_pe.sh EXE FORMAT ICON default|report"
+exe=${1:?$usage}
+format=${2:?$usage}
+icon=${3:?$usage}
+kind=${4:?$usage}
+case "$kind" in default|report) ;; *) echo "FAIL: $usage"; exit 1 ;; esac
 
 failures=0
 pass() { printf 'ok:   %s\n' "$1"; }
@@ -65,26 +70,53 @@ else
 fi
 
 # ---- Imports ----
-# Only DLLs that Windows always takes from its system folder, as it does
-# their own imports: any other name is looked for beside the program first,
-# in a kit folder that anyone may be able to write.
-allowed_dlls="kernel32.dll advapi32.dll msvcrt.dll"
-mapfile -t imports < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
+# KERNEL32 and msvcrt alone, which Windows always takes from its system
+# folder, as it does their own imports: any other name, and any DLL a
+# forwarder leads to, is looked for beside the program first, before main,
+# in a kit folder that anyone may be able to write. Every imported function
+# is in the list of its DLL (tests/pe/imports/<dll>) for this build, and
+# every function listed for this build is imported: one that appears or
+# disappears is reviewed, and the list changed with it.
+lists=$(dirname "$0")/imports
+width=x86
+[ "$format" = PE32+ ] && width=x64
+echo "build: $kind, $width"
+# The functions of the list `file` for this build: those with no condition,
+# or whose every condition (default/report, x86/x64) this build meets.
+listed() {
+  awk -v kind="$kind" -v width="$width" '
+    /^#/ || NF == 0 { next }
+    { for (i = 2; i <= NF; i++) if ($i != kind && $i != width) next; print $1 }
+  ' "$1" | sort -u
+}
+# "dll function" for each imported function (by name), the DLL in lower case.
+objdump_imports() {
+  awk '/DLL Name:/ { dll = tolower($3); next }
+       dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+/ { print dll, $3 }' <<<"$headers"
+}
+mapfile -t imports < <(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort -u)
 echo "imports: ${imports[*]:-none}"
-if [ "${#imports[@]}" -eq 0 ]; then
-  fail "no import table found"
-fi
-saw_kernel32=no
+[ "${#imports[@]}" -gt 0 ] || fail "no import table found"
 for dll in "${imports[@]}"; do
-  lower=${dll,,}
-  [ "$lower" = kernel32.dll ] && saw_kernel32=yes
-  if [[ " $allowed_dlls " == *" $lower "* ]]; then
-    pass "import $dll is always loaded from the system folder"
-  else
-    fail "import $dll is not one of $allowed_dlls"
-  fi
+  [ -f "$lists/$dll" ] || fail "import $dll: not KERNEL32 or msvcrt (no list tests/pe/imports/$dll); find its functions at run time (windows::SystemFunction)"
 done
-[ "$saw_kernel32" = yes ] || fail "KERNEL32.dll missing from the imports"
+for list in "$lists"/*; do
+  dll=$(basename "$list")
+  expected=$(listed "$list")
+  actual=$(objdump_imports | awk -v dll="$dll" '$1 == dll { print $2 }' | sort -u)
+  appeared=$(comm -13 <(echo "$expected") <(echo "$actual") | grep -v '^$')
+  disappeared=$(comm -23 <(echo "$expected") <(echo "$actual") | grep -v '^$')
+  echo "$dll: $(grep -c . <<<"$actual") functions"
+  if [ -z "$appeared$disappeared" ]; then
+    pass "$dll imports exactly the functions tests/pe/imports/$dll lists for this build"
+  fi
+  for function in $appeared; do
+    fail "$dll!$function is imported but not listed for this build in tests/pe/imports/$dll"
+  done
+  for function in $disappeared; do
+    fail "$dll!$function is listed for this build in tests/pe/imports/$dll but no longer imported"
+  done
+done
 
 # ---- Resources ----
 listing=$(wrestool -l "$exe" 2>&1)
@@ -158,13 +190,16 @@ if [ "$group101" -eq 1 ]; then
 fi
 
 # ---- Size ----
+# The shipped program, the 32-bit default build, stays under 64 KiB.
 size=$(stat -c %s "$exe")
-limit=$((320 * 1024))
+limit_kib=320
+[ "$kind" = default ] && [ "$width" = x86 ] && limit_kib=64
+limit=$((limit_kib * 1024))
 echo "size: $size bytes ($((size / 1024)) KiB), limit $limit bytes"
 if [ "$size" -lt "$limit" ]; then
-  pass "size under 320 KiB"
+  pass "size under $limit_kib KiB"
 else
-  fail "size $size bytes is not under 320 KiB"
+  fail "size $size bytes is not under $limit_kib KiB"
 fi
 
 if [ "$failures" -ne 0 ]; then

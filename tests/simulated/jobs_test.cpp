@@ -48,4 +48,39 @@ TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
   }
 }
 
+// A program that runs its children in a job of its own: that job's end
+// reaches the outer job's port as "no active process" while the program
+// still runs there, as on Windows 8 and later.
+TEST(SimulatedJobsTest, NestedJobPostsToTheOuterPort) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\a.exe");
+  p.runs["C:\\a.exe"] = {1000, 0, {"C:\\b.exe"}, true};
+  p.runs["C:\\b.exe"] = {200, 0, {}};
+  std::string line = "a";
+  ProcessInformation info;
+  Handle job = 0;
+  Handle port = 0;
+  ASSERT_TRUE(
+      p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
+  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
+  ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+  ASSERT_TRUE(p.ResumeThread(info.thread));
+  JobMessage message = JobMessage::Other;
+  while (message == JobMessage::Other) {
+    message = p.GetQueuedCompletionStatus(port, 5000);
+  }
+  EXPECT_EQ(message, JobMessage::NoActiveProcess);
+  EXPECT_EQ(p.now(), 200u);
+  std::uint32_t active = 0;
+  ASSERT_TRUE(p.QueryInformationJobObject(job, &active));
+  EXPECT_EQ(active, 1u);
+  EXPECT_EQ(p.GetQueuedCompletionStatus(port, 5000), JobMessage::Other);
+  EXPECT_EQ(p.GetQueuedCompletionStatus(port, 5000),
+            JobMessage::NoActiveProcess);
+  EXPECT_EQ(p.now(), 1000u);
+  ASSERT_TRUE(p.CloseHandle(port));
+  ASSERT_TRUE(p.CloseHandle(job));
+  EXPECT_EQ(p.open_jobs(), 0u);
+}
+
 }  // namespace

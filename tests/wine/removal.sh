@@ -352,6 +352,21 @@ check "the cache is gone once the prefix has restarted" \
   test -n "$cache" -a ! -e "$(unix_of "${cache:-C:\\none}")"
 rm -rf "$(unix_of "$CONTROL")"
 
+# The cache's name draws on ProcessPrng, else BCryptGenRandom, else
+# RtlGenRandom: with the first two DLLs disabled the last one serves.
+section "a pinned kit without bcryptprimitives.dll and bcrypt.dll: a cache all the same"
+prepare_kit pinned
+plant_previous "$M"
+reset_log
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;bcryptprimitives=;bcrypt=" \
+  run_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+wait_prefix
+cache=$(started_cache)
+check_launch_status "$RUN_STATUS" "$RUN_OUTPUT"
+check_started "setup.exe, then data.exe from a fresh cache" \
+  "$M\\setup.exe" "${cache:-C:\\windows\\temp\\InstallerLauncherKit-*}\\data.exe"
+check_removed "$M"
+
 section "a pinned kit whose data.exe another process keeps open for writing"
 prepare_kit pinned
 plant_previous "$M"

@@ -15,10 +15,31 @@ SimulatedPlatform::Process* SimulatedPlatform::FindProcess(Handle process) {
   return it == processes_.end() ? nullptr : &*it;
 }
 
+bool SimulatedPlatform::InJob(Handle inner, Handle job) const {
+  for (auto it = jobs_.find(inner); it != jobs_.end();
+       it = jobs_.find(it->second.parent)) {
+    if (it->first == job) return true;
+  }
+  return false;
+}
+
 std::size_t SimulatedPlatform::ActiveIn(Handle job) const {
   return static_cast<std::size_t>(std::count_if(
       processes_.begin(), processes_.end(),
-      [job](const Process& p) { return p.job == job && !p.ended; }));
+      [this, job](const Process& p) { return !p.ended && InJob(p.job, job); }));
+}
+
+void SimulatedPlatform::Post(Handle job, JobMessage message) {
+  for (auto it = jobs_.find(job); it != jobs_.end();
+       it = jobs_.find(it->second.parent)) {
+    it->second.messages.push_back(message);
+  }
+}
+
+std::size_t SimulatedPlatform::open_jobs() const {
+  return static_cast<std::size_t>(std::count_if(
+      jobs_.begin(), jobs_.end(),
+      [this](const auto& job) { return handles_.count(job.first) != 0; }));
 }
 
 std::size_t SimulatedPlatform::running_processes() const {
@@ -42,11 +63,14 @@ void SimulatedPlatform::AdvanceTo(std::uint32_t time) {
     for (Process& p : processes_) {
       if (p.ended || p.suspended || p.ends_at != next) continue;
       p.ended = true;
-      auto job = jobs_.find(p.job);
-      if (job == jobs_.end()) continue;
-      job->second.messages.push_back(JobMessage::Other);
-      if (ActiveIn(p.job) == 0 && !lose_job_messages) {
-        job->second.messages.push_back(JobMessage::NoActiveProcess);
+      Post(p.job, JobMessage::Other);
+      // Each job that is left empty says so, to its port and those above.
+      for (auto job = jobs_.find(p.job);
+           job != jobs_.end() && !lose_job_messages;
+           job = jobs_.find(job->second.parent)) {
+        if (ActiveIn(job->first) == 0) {
+          Post(job->first, JobMessage::NoActiveProcess);
+        }
       }
     }
   }
@@ -94,7 +118,7 @@ bool SimulatedPlatform::AssignProcessToJobObject(Handle job, Handle process) {
     return false;
   }
   p->job = job;
-  jobs_[job].messages.push_back(JobMessage::Other);
+  Post(job, JobMessage::Other);
   return true;
 }
 

@@ -25,11 +25,14 @@ struct Process {
 };
 
 // How a program (by canonical path) runs: for how long, with which exit
-// code, and which programs it starts as it begins.
+// code, and which programs it starts as it begins; with `own_job`, it puts
+// them in a job of its own, nested in the job it runs in (an installer
+// engine's job), whose messages reach that job's port too.
 struct Run {
   std::uint32_t milliseconds = 0;
   std::uint32_t exit_code = 0;
   std::vector<std::string> children;
+  bool own_job = false;
 };
 
 }  // namespace simulated

@@ -98,13 +98,18 @@ void SimulatedPlatform::BeginRunning(std::size_t index) {
   processes_[index].suspended = false;
   processes_[index].started_at = now_;
   processes_[index].ends_at = now_ + how.milliseconds;
+  Handle children_job = processes_[index].job;
+  if (how.own_job && !how.children.empty()) {
+    Handle nested = NewHandle();
+    jobs_[nested].parent = children_job;
+    children_job = nested;
+  }
   for (const std::string& child : how.children) {
     Process started{simulated::KeyOf(child), child,
                     processes_[index].current_directory, 0, 0};
-    started.job = processes_[index].job;
+    started.job = children_job;
     processes_.push_back(started);
-    if (started.job != 0)
-      jobs_[started.job].messages.push_back(JobMessage::Other);
+    Post(started.job, JobMessage::Other);
     BeginRunning(processes_.size() - 1);
   }
   auto program = programs.find(processes_[index].image);

@@ -60,9 +60,11 @@
 //   - time passes only while this process waits: a program runs for the
 //     time `runs` gives it and then ends with its exit code, after starting
 //     its children, which run on their own; a suspended program runs from
-//     ResumeThread on. A process in a job puts its children in the same job;
-//     the job's completion port gets a message for each process that joins
-//     or ends, and one when none is left, unless `lose_job_messages`;
+//     ResumeThread on. A process in a job puts its children in the same job,
+//     or in a job of its own nested in it (Run::own_job); a job's messages
+//     go to its completion port and to that of every job above it (Windows
+//     8 on): one for each process that joins or ends, and one from each job
+//     none of whose processes is left, unless `lose_job_messages`;
 //     AssignProcessToJobObject fails for a launcher inside a job that allows
 //     no breakaway (`in_job_without_breakaway`, Windows 7);
 //   - every file and folder has an owner and the accounts its DACL lets
@@ -203,7 +205,8 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t now() const { return now_; }
   // Processes that have not ended by now().
   std::size_t running_processes() const;
-  std::size_t open_jobs() const { return jobs_.size(); }
+  // This process's jobs, those it has not closed.
+  std::size_t open_jobs() const;
 
   // PlatformServices.
   void SetDefaultDllDirectories() override;
@@ -290,7 +293,8 @@ class SimulatedPlatform : public PlatformServices {
     bool append = false;    // writes go to the end (OpenAppendFileA)
   };
   struct Job {
-    Handle port = 0;
+    Handle port = 0;                   // 0: another process's job
+    Handle parent = 0;                 // the job it is nested in, or 0
     std::vector<JobMessage> messages;  // queued, oldest first
   };
   struct Boundary {
@@ -339,7 +343,12 @@ class SimulatedPlatform : public PlatformServices {
   void AdvanceTo(std::uint32_t time);
   // The earliest end after now() of a running process; false when none.
   bool NextEnd(std::uint32_t* time) const;
+  // Processes not ended in `job` or a job nested in it.
   std::size_t ActiveIn(Handle job) const;
+  // Whether a process of job `inner` is in `job`: the same or nested in it.
+  bool InJob(Handle inner, Handle job) const;
+  // Sends `message` from `job` to its port and to that of every job above.
+  void Post(Handle job, JobMessage message);
   Process* FindProcess(Handle process);
 
   Tree tree_;
