@@ -37,17 +37,20 @@ bool SimulatedPlatform::NextEnd(std::uint32_t* time) const {
   return found;
 }
 
+void SimulatedPlatform::End(Process& process) {
+  process.ended = true;
+  auto job = jobs_.find(process.job);
+  if (job == jobs_.end()) return;
+  job->second.messages.push_back(JobMessage::Other);
+  if (ActiveIn(process.job) == 0 && !lose_job_messages) {
+    job->second.messages.push_back(JobMessage::NoActiveProcess);
+  }
+}
+
 void SimulatedPlatform::AdvanceTo(std::uint32_t time) {
   for (std::uint32_t next = 0; NextEnd(&next) && next <= time;) {
     for (Process& p : processes_) {
-      if (p.ended || p.suspended || p.ends_at != next) continue;
-      p.ended = true;
-      auto job = jobs_.find(p.job);
-      if (job == jobs_.end()) continue;
-      job->second.messages.push_back(JobMessage::Other);
-      if (ActiveIn(p.job) == 0 && !lose_job_messages) {
-        job->second.messages.push_back(JobMessage::NoActiveProcess);
-      }
+      if (!p.ended && !p.suspended && p.ends_at == next) End(p);
     }
   }
   now_ = std::max(now_, time);
@@ -66,11 +69,26 @@ bool SimulatedPlatform::ResumeThread(Handle thread) {
   for (std::size_t i = 0; i < processes_.size(); ++i) {
     if (processes_[i].thread == thread && thread != 0 &&
         handles_.count(thread) != 0) {
-      if (processes_[i].suspended) BeginRunning(i);
+      // A process that was terminated stays as it ended.
+      if (processes_[i].suspended && !processes_[i].ended) BeginRunning(i);
       return true;
     }
   }
   return false;
+}
+
+// A suspended process ends as it is, having run nothing.
+bool SimulatedPlatform::TerminateProcess(Handle process,
+                                         std::uint32_t exit_code) {
+  if (Record(Op::TerminateProcess, std::to_string(process))) return false;
+  AdvanceTo(now_);
+  Process* p = FindProcess(process);
+  if (p == nullptr || handles_.count(process) == 0) return false;
+  if (p->ended) return true;  // too late: it keeps its own exit code
+  p->terminated = true;
+  p->exit_code = exit_code;
+  End(*p);
+  return true;
 }
 
 bool SimulatedPlatform::CreateJobObjectA(Handle* job, Handle* port) {
@@ -145,6 +163,7 @@ bool SimulatedPlatform::GetExitCodeProcess(Handle process,
   if (p == nullptr || handles_.count(process) == 0) return false;
   auto run = runs.find(p->image);
   *code = !p->ended           ? kStillActive
+          : p->terminated     ? p->exit_code
           : run != runs.end() ? run->second.exit_code
                               : 0;
   return true;
