@@ -89,9 +89,6 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
       {"data.exe refused by policy", 69002,
        [](Machine& m) { m.p.refused_programs.insert(kData); },
        "Windows refused it"},
-      {"data.exe's suspended start fails", 69002,
-       [](Machine& m) { m.p.FailOn(Op::CreateProcessSuspendedA, kData); },
-       "the previous version is kept"},
       {"data.exe is the launcher", 69008,
        [&image](Machine& m) { m.p.AddFile(kData, image); }},
       {"the launcher's folder unknown", 69007,
@@ -112,35 +109,6 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
     EXPECT_FALSE(m.Started(kData)) << c.what;
     EXPECT_EQ(m.p.running_processes(), 0u) << c.what;
     EXPECT_NE(m.Log().find(c.logged), std::string::npos) << c.what;
-  }
-}
-
-// A program that cannot be resumed is ended, never left suspended: the
-// uninstaller's keeps the old version (and data.exe never runs), data.exe's
-// comes after the removal.
-TEST(ReportLauncherTest, AProgramThatCannotBeResumedIsEnded) {
-  std::vector<std::size_t> resumes;
-  {
-    Machine m(true);
-    ASSERT_EQ(m.Run(), 0);
-    for (std::size_t i = 0; i < m.p.calls().size(); ++i) {
-      if (m.p.calls()[i].op == Op::ResumeThread) resumes.push_back(i);
-    }
-  }
-  ASSERT_EQ(resumes.size(), 2u);  // the uninstaller's, then data.exe's
-  for (bool uninstaller : {true, false}) {
-    Machine m(true);
-    m.p.failing_calls.insert(resumes[uninstaller ? 0 : 1]);
-    EXPECT_EQ(m.Run(), uninstaller ? 69003 : 69002);
-    EXPECT_EQ(m.p.Exists(kM), uninstaller);
-    EXPECT_EQ(m.Started(kM + "\\setup.exe"), !uninstaller);
-    EXPECT_FALSE(m.Started(kData));
-    ASSERT_EQ(m.p.processes().size(), 2u);
-    for (const auto& proc : m.p.processes()) {
-      EXPECT_TRUE(proc.ended) << proc.image;
-      EXPECT_EQ(proc.terminated, proc.suspended) << proc.image;
-    }
-    EXPECT_NE(m.Log().find("Could not resume"), std::string::npos);
   }
 }
 
