@@ -78,9 +78,9 @@ int RemoveAndInstall(PlatformServices& platform, RunLog& log, LaunchMode mode,
   bool ready = StartNewInstaller(platform, log, start, &tree);
   if (!ready && IsThere(platform, start.application)) {
     log.Error("The new installer did not start: " + start.application +
-              " is there, but Windows refused it (a policy such as "
-              "AppLocker, or no program for this Windows); the previous "
-              "version is kept");
+              " is there, but Windows refused it (it asks for elevation, a "
+              "policy such as AppLocker forbids it, or it is no program for "
+              "this Windows); the previous version is kept");
     return kExitNotStarted;
   }
   // A failed query must not pass for an absence (IsThere), which would
