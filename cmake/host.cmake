@@ -30,6 +30,7 @@ add_library(simulated_platform STATIC
   src/platform/simulated/recording.cpp
   src/platform/simulated/search.cpp
   src/platform/simulated/security.cpp
+  src/platform/simulated/session.cpp
   src/platform/simulated/sharing.cpp
   src/platform/simulated/system.cpp)
 target_compile_definitions(simulated_platform PUBLIC LAUNCHER_REPORT=1)

@@ -204,7 +204,7 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
     }
     EXPECT_EQ(attacks, std::vector<bool>({false, false, false, false, true}));
     ASSERT_EQ(p.processes().size(), 2u);
-    EXPECT_EQ(p.processes()[1].image, kKit + "data.exe");
+    EXPECT_EQ(p.processes()[0].image, kKit + "data.exe");
     EXPECT_EQ(p.Find(kKit + "data.exe")->content, kData);
     EXPECT_FALSE(p.Exists(kM32));
     EXPECT_FALSE(p.called_after_exit());
@@ -216,7 +216,7 @@ TEST_F(LauncherTest, PinnedKitRunsOnlyAsItWasBuilt) {
 // lead to a comparison of the bytes.
 TEST_F(LauncherTest, LauncherShippedAsItsOwnDataExeStartsNothing) {
   const std::string& image = platform_.Find("D:\\Setup\\launcher.exe")->content;
-  std::string same_size(image.size(), 'x');
+  std::string same_size = "MZ" + std::string(image.size() - 2, 'x');
   for (const std::string& data : {image, same_size, image + "x"}) {
     SimulatedPlatform p;
     p.AddFile("D:\\Setup\\data.exe", data);
@@ -294,7 +294,7 @@ TEST_F(LauncherTest, WidthProbedBeforeArgumentsAndLineComposedFirst) {
   EXPECT_LT(probe, IndexOf(Op::GetCommandLineA));
   EXPECT_LT(IndexOf(Op::GetCommandLineA), IndexOf(Op::PathFileExistsA, kM64));
   EXPECT_EQ(platform_.ops().back(), Op::exit);
-  EXPECT_EQ(platform_.calls()[IndexOf(Op::CreateProcessA)].first,
+  EXPECT_EQ(platform_.calls()[IndexOf(Op::CreateProcessSuspendedA)].first,
             "D:\\Setup\\data.exe");
 }
 
@@ -332,6 +332,7 @@ TEST_F(LauncherTest, FolderWithASpaceNeverRunsAShorterHead) {
   SimulatedPlatform p;
   p.module_file_name = "C:\\My Setup\\launcher.exe";
   p.command_line = "\"C:\\My Setup\\launcher.exe\" x";
+  p.AddFile(p.module_file_name, "MZ launcher image");
   p.AddFile("C:\\My Setup\\data.exe");
   p.AddFile("C:\\My.exe");
   LauncherMain(p);
@@ -368,8 +369,8 @@ TEST_F(LauncherTest, LauncherFolderOnlyByAnExactName) {
       continue;
     }
     ASSERT_EQ(p.processes().size(), 2u);
-    EXPECT_EQ(p.processes()[1].image, kit + "\\data.exe");
-    EXPECT_EQ(p.processes()[1].command_line,
+    EXPECT_EQ(p.processes()[0].image, kit + "\\data.exe");
+    EXPECT_EQ(p.processes()[0].command_line,
               "C:\\KIT~1\\data.exe -s -f1\"C:\\KIT~1\\setup.iss\"");
     EXPECT_FALSE(p.Exists(kM32));
   }
@@ -387,6 +388,46 @@ TEST_F(LauncherTest, UnknownLauncherFolderStartsAndRemovesNothing) {
   EXPECT_TRUE(p.processes().empty());
   EXPECT_TRUE(p.Exists(kM32 + "\\setup.exe"));
   EXPECT_FALSE(p.exited());
+}
+
+// The old version goes only once the new installer can run: data.exe is
+// started suspended first and runs after the removal, which it never sees.
+// One that is there but that Windows will not start, and a launcher that
+// cannot see its own folder, leave the old version in place; a missing
+// data.exe does not. (A failed start or resume: the fault injection.)
+TEST_F(LauncherTest, OldVersionStaysUntilTheNewInstallerHasStarted) {
+  struct Case {
+    const char* what;
+    const char* data;    // its content; null: missing
+    bool refused;        // by policy
+    bool other_session;  // the launcher's drive is its user's, not ours
+    bool removed;
+  };
+  const Case cases[] = {
+      {"data.exe starts", "MZ", false, false, true},
+      {"data.exe a text file", "[answers]", false, false, false},
+      {"data.exe refused by policy", "MZ", true, false, false},
+      {"data.exe missing", nullptr, false, false, true},
+      {"launcher on another session's drive", "MZ", false, true, false},
+  };
+  for (const Case& c : cases) {
+    SimulatedPlatform p;
+    const std::string kit = c.other_session ? "Z:\\Kit" : "D:\\Setup";
+    p.module_file_name = kit + "\\launcher.exe";
+    p.AddFile(p.module_file_name, "MZ launcher image");
+    if (c.other_session) p.absent_drives.insert("Z:");
+    const std::string data = kit + "\\data.exe";
+    if (c.data != nullptr) p.AddFile(data, c.data);
+    if (c.refused) p.refused_programs.insert(data);
+    p.AddFile(kM32 + "\\setup.exe");
+    bool old_seen = false;
+    p.programs[data] = [&p, &old_seen] { old_seen = p.Exists(kM32); };
+    LauncherMain(p);
+    EXPECT_EQ(p.Exists(kM32), !c.removed) << c.what;
+    EXPECT_EQ(p.processes().size(), c.removed ? 1u + p.exited() : 0u) << c.what;
+    EXPECT_EQ(p.exited(), c.data != nullptr && c.removed) << c.what;
+    EXPECT_FALSE(old_seen) << c.what;
+  }
 }
 
 }  // namespace

@@ -34,12 +34,14 @@ class PreviousInstallationTest : public ::testing::Test {
   std::vector<std::string> Trace() const {
     std::vector<std::string> trace;
     for (const auto& call : platform_.calls()) {
-      if (call.op == Op::CopyFileA || call.op == Op::CreateProcessA ||
+      bool start = call.op == Op::CreateProcessA ||
+                   call.op == Op::CreateProcessSuspendedA;
+      if (start || call.op == Op::CopyFileA || call.op == Op::ResumeThread ||
           call.op == Op::WaitForSingleObject || call.op == Op::CloseHandle ||
           call.op == Op::SetFileAttributesA || call.op == Op::exit ||
           (call.op == Op::RemoveDirectoryA && call.first == kM)) {
         trace.push_back(std::string(SimulatedPlatform::Name(call.op)) + " " +
-                        (call.op == Op::CreateProcessA ? call.first : ""));
+                        (start ? call.first : ""));
       }
     }
     return trace;
@@ -52,23 +54,25 @@ class PreviousInstallationTest : public ::testing::Test {
 TEST_F(PreviousInstallationTest, WholeRunInOrder) {
   platform_.command_line = "launcher x";
   EXPECT_EQ(LauncherMain(platform_), 0);
-  EXPECT_EQ(Trace(), (std::vector<std::string>{
-                         "CopyFileA ", "SetFileAttributesA ",
-                         "CreateProcessA " + kM + "\\setup.exe",
-                         "WaitForSingleObject ", "CloseHandle ", "CloseHandle ",
-                         "SetFileAttributesA ", "RemoveDirectoryA ",
-                         "CreateProcessA " + kL + "\\data.exe", "exit "}));
+  // The new installer is started before the removal and runs after it.
+  EXPECT_EQ(Trace(),
+            (std::vector<std::string>{
+                "CreateProcessSuspendedA " + kL + "\\data.exe", "CopyFileA ",
+                "SetFileAttributesA ", "CreateProcessA " + kM + "\\setup.exe",
+                "WaitForSingleObject ", "CloseHandle ", "CloseHandle ",
+                "SetFileAttributesA ", "RemoveDirectoryA ", "ResumeThread ",
+                "exit "}));
   EXPECT_EQ(seen_response_, "from the launcher folder");
   ASSERT_EQ(platform_.processes().size(), 2u);
-  EXPECT_EQ(platform_.processes()[0].command_line,
-            kM + "\\setup.exe -s -uninst -f1\"" + kM + "\\uninstall.iss\"");
   EXPECT_EQ(platform_.processes()[1].command_line,
+            kM + "\\setup.exe -s -uninst -f1\"" + kM + "\\uninstall.iss\"");
+  EXPECT_EQ(platform_.processes()[0].command_line,
             "D:\\Setup\\data.exe -s -f1\"D:\\Setup\\setup.iss\"");
   // The uninstaller finds no DLL of the launcher's current folder; the new
   // installer keeps that folder.
-  EXPECT_EQ(platform_.processes()[0].current_directory,
+  EXPECT_EQ(platform_.processes()[1].current_directory,
             "C:\\Windows\\system32");
-  EXPECT_EQ(platform_.processes()[1].current_directory, "C:\\Users\\admin");
+  EXPECT_EQ(platform_.processes()[0].current_directory, "C:\\Users\\admin");
   EXPECT_FALSE(platform_.Exists(kM));
   EXPECT_TRUE(platform_.Exists(
       "C:\\Program Files\\InstallShield Installation Information"));
@@ -154,7 +158,7 @@ TEST_F(PreviousInstallationTest, ReadOnlyFileInsideKeepsTheFolderButHandsOff) {
             kAttributeReadOnly);
   EXPECT_FALSE(platform_.Exists(kM + "\\setup.exe"));
   ASSERT_EQ(platform_.processes().size(), 2u);
-  EXPECT_EQ(platform_.processes()[1].image, kL + "\\data.exe");
+  EXPECT_EQ(platform_.processes()[0].image, kL + "\\data.exe");
   EXPECT_EQ(platform_.Find(kM)->attributes, kAttributeDirectory);  // cleared
 }
 
@@ -214,20 +218,26 @@ TEST_F(PreviousInstallationTest, EveryCallFailingAloneKeepsTheRunSound) {
             std::any_of(calls.begin(), calls.end(), [&](const auto& c) {
               return c.op == Op::GetFileAttributesA && c.first == M;
             });
-        EXPECT_EQ(deletion, found) << context;
-        bool module_failed = failed == Op::GetModuleFileNameA ||
-                             failed == Op::PathRemoveFileSpecA;
-        bool data_failed = failed == Op::CreateProcessA &&
-                           calls[failing].first == kL + "\\data.exe";
+        // A data.exe that is there but did not start keeps the old version.
+        bool refused = failed == Op::CreateProcessSuspendedA;
+        EXPECT_EQ(deletion, found && !refused) << context;
+        bool module_failed =
+            failed == Op::GetModuleFileNameA ||
+            failed == Op::PathRemoveFileSpecA ||
+            (failed == Op::PathFileExistsA &&
+             calls[failing].first == "D:\\Setup\\launcher.exe");
+        bool data_failed = refused || failed == Op::ResumeThread;
         bool data_started = std::any_of(
-            p->processes().begin(), p->processes().end(),
-            [](const auto& proc) { return proc.image == kL + "\\data.exe"; });
+            p->processes().begin(), p->processes().end(), [](const auto& proc) {
+              return proc.image == kL + "\\data.exe" && !proc.suspended;
+            });
         EXPECT_EQ(data_started, !data_failed && !module_failed) << context;
         for (const auto& proc : p->processes()) {
           bool uninstaller = proc.image == M + "\\setup.exe";
           EXPECT_TRUE(!uninstaller ||
                       proc.current_directory == "C:\\Windows\\system32")
               << context;
+          EXPECT_TRUE(!proc.suspended || proc.ended) << context;
         }
         EXPECT_EQ(p->exited(), data_started) << context;
         EXPECT_FALSE(p->called_after_exit()) << context;

@@ -65,22 +65,37 @@ TEST(ReportLauncherTest, ExitCodeTable) {
   }
 }
 
-// The codes of the launcher's own refusals: nothing removed, nothing started.
+// The codes of the launcher's own refusals: nothing removed, nothing started;
+// only a data.exe that is missing lets the removal go on. One that is there
+// but that Windows will not start, and a launcher that cannot see its own
+// folder, keep the old version, and the log says why.
 TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
   struct Case {
     const char* what;
     int code;
     std::function<void(Machine&)> set_up;
+    const char* logged = "";
+    bool removes = false;
   };
   const std::string image = "MZ launcher image";
   const Case cases[] = {
       {"another launcher holds the claim", 1618,
        [](Machine& m) { m.p.AddMutex(kMutex); }},
-      {"data.exe missing", 69002, [](Machine& m) { m.p.Remove(kData); }},
+      {"data.exe missing", 69002, [](Machine& m) { m.p.Remove(kData); },
+       "is missing", true},
+      {"data.exe a text file", 69002,
+       [](Machine& m) { m.p.AddFile(kData, "[not a program]"); },
+       "Windows refused it"},
+      {"data.exe refused by policy", 69002,
+       [](Machine& m) { m.p.refused_programs.insert(kData); },
+       "Windows refused it"},
       {"data.exe is the launcher", 69008,
        [&image](Machine& m) { m.p.AddFile(kData, image); }},
       {"the launcher's folder unknown", 69007,
        [](Machine& m) { m.p.FailOn(Op::GetModuleFileNameA); }},
+      {"the launcher's drive is another session's", 69007,
+       [](Machine& m) { m.p.absent_drives.insert("D:"); },
+       "cannot see its own file"},
       {"the pinned kit changed", 69001, [](Machine&) {}},
   };
   for (const Case& c : cases) {
@@ -89,8 +104,11 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
     KitPins pins;
     if (c.code == 69001) pins.data = KitPin{true, Sha256Digest{}, 16};
     EXPECT_EQ(m.Run(pins), c.code) << c.what;
-    EXPECT_EQ(m.Started(kM + "\\setup.exe"), c.code == 69002) << c.what;
+    EXPECT_EQ(m.Started(kM + "\\setup.exe"), c.removes) << c.what;
+    EXPECT_EQ(m.p.Exists(kM), !c.removes) << c.what;
     EXPECT_FALSE(m.Started(kData)) << c.what;
+    EXPECT_EQ(m.p.running_processes(), 0u) << c.what;
+    EXPECT_NE(m.Log().find(c.logged), std::string::npos) << c.what;
   }
 }
 
@@ -173,7 +191,7 @@ TEST(ReportLauncherTest, ElevatedPinnedKitIsJudgedInItsCacheThenDeleted) {
     };
     EXPECT_EQ(m.Run(pins, 60000), c.code) << c.result;
     ASSERT_TRUE(m.Started(cache + "\\data.exe")) << c.result;
-    const auto& data = m.p.processes().back();
+    const auto& data = m.p.processes().front();  // started first
     EXPECT_EQ(data.command_line,
               cache + "\\data.exe -s -f1\"" + cache + "\\setup.iss\"");
     EXPECT_EQ(data.current_directory, cache);
@@ -234,6 +252,14 @@ TEST(ReportLauncherTest, EveryCallFailingAloneNeverHidesAFailure) {
       if (code == 69003) {
         EXPECT_TRUE(m->p.Exists(M + "\\setup.exe")) << context;
         EXPECT_FALSE(m->Started(kData)) << context;
+      }
+      // data.exe is there: only its resume, after the removal, can fail
+      // once the old version has gone.
+      if (code == 69002 && failed != Op::ResumeThread) {
+        EXPECT_TRUE(m->p.Exists(M + "\\setup.exe")) << context;
+      }
+      for (const auto& proc : m->p.processes()) {
+        EXPECT_TRUE(!proc.suspended || proc.ended) << context;
       }
       // 0: the old version removed, data.exe ran, and every process ended
       // unless the log says that no job could be had.

@@ -62,9 +62,12 @@ struct Machine {
   int Run(const KitPins& pins = KitPins(), std::uint32_t limit_ms = 0) {
     return ReportingLauncherMain(p, pins, limit_ms);
   }
+  // Started and let run: one ended while suspended never ran.
   bool Started(const std::string& image) const {
     return std::any_of(p.processes().begin(), p.processes().end(),
-                       [&](const auto& proc) { return proc.image == image; });
+                       [&](const auto& proc) {
+                         return proc.image == image && !proc.suspended;
+                       });
   }
   std::string Log() const {
     const SimulatedPlatform::Node* log = p.Find(kLog);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "launcher/suspended_start.h"
+
 namespace {
 
 // How long one wait for a message lasts before the count is read instead.
@@ -52,11 +54,20 @@ bool StartTree(PlatformServices& platform, RunLog& log,
     log.Warning("No job for " + application +
                 ": waiting for it alone, not for the programs it starts");
   }
+  return true;
+}
+
+bool ResumeTree(PlatformServices& platform, RunLog& log,
+                const std::string& application, StartedTree* tree) {
   if (platform.ResumeThread(tree->process.thread)) return true;
-  // Never resumed, it has run nothing; it is left as it is.
-  log.Error("Could not resume " + application);
-  CloseTree(platform, tree);
+  log.Error("Could not resume " + application + ": it is ended unrun");
+  EndTree(platform, tree);
   return false;
+}
+
+void EndTree(PlatformServices& platform, StartedTree* tree) {
+  EndSuspended(platform, &tree->process);
+  CloseTree(platform, tree);
 }
 
 WaitResult WaitForTree(PlatformServices& platform, RunLog& log,
@@ -106,7 +117,10 @@ void CloseTree(PlatformServices& platform, StartedTree* tree) {
     platform.CloseHandle(tree->port);
     platform.CloseHandle(tree->job);
   }
-  platform.CloseHandle(tree->process.thread);
-  platform.CloseHandle(tree->process.process);
+  // EndSuspended has closed them already.
+  if (tree->process.process != 0) {
+    platform.CloseHandle(tree->process.thread);
+    platform.CloseHandle(tree->process.process);
+  }
   *tree = StartedTree();
 }

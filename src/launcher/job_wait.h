@@ -12,7 +12,8 @@
 // when no process is left in it, then resumed. Where the job cannot be had
 // (Windows 7 and older inside a job that allows no breakaway, or any
 // failure), the launcher waits for the program alone and the log says so.
-// The launcher never ends a process it waits for.
+// The launcher never ends a process it waits for; it ends only one it
+// started suspended and must not, or cannot, let run.
 
 // A time limit over every wait of a run, or none.
 class Deadline {
@@ -36,11 +37,21 @@ struct StartedTree {
 };
 
 // Starts `application` with `command_line` in `current_directory` (null:
-// the launcher's own). False, with nothing left running, when it did not
-// start.
+// the launcher's own), suspended and in its job: nothing of it runs until
+// ResumeTree. False, with nothing started, when it did not start.
 bool StartTree(PlatformServices& platform, RunLog& log,
                const std::string& application, std::string command_line,
                const char* current_directory, StartedTree* tree);
+
+// Lets the program of StartTree run. One that cannot be resumed is ended,
+// never left suspended (it would hold its file and folder), and false is
+// returned with the tree closed.
+bool ResumeTree(PlatformServices& platform, RunLog& log,
+                const std::string& application, StartedTree* tree);
+
+// Ends the program of StartTree, which has not run and must not, and
+// closes the tree.
+void EndTree(PlatformServices& platform, StartedTree* tree);
 
 enum class WaitResult { Ended, TimedOut, Failed };
 

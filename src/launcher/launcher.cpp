@@ -5,6 +5,7 @@
 #include "launcher/argument_count.h"
 #include "launcher/kit_cache.h"
 #include "launcher/previous_installation.h"
+#include "launcher/suspended_start.h"
 
 namespace {
 
@@ -91,7 +92,10 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
                  const KitPins& pins) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
-  if (!L) return;
+  // Run elevated from a mapped or SUBST drive, the module's name lies on a
+  // drive of the unelevated session, which this process does not have:
+  // whatever that name leads to here is not the launcher's folder.
+  if (!L || !platform.PathFileExistsA(module.c_str())) return;
   std::string M = MaintenanceFolder(SystemDriveRoot(platform), is32Bit);
   // Nothing is removed unless the kit is the one the launcher was built for
   // and holds a new installer other than the launcher itself, which would
@@ -105,30 +109,34 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
     return;
   }
   const std::string& K = cached ? cache : *L;
+  std::string application = NewInstallerPath(K);
   bool started = false;
-  if (!IsCopyOf(platform, module, NewInstallerPath(K))) {
+  if (!IsCopyOf(platform, module, application)) {
     bool previous_installed = platform.PathFileExistsA(M.c_str());
     std::string command_line = NewInstallerCommandLine(mode, K);
-    if (previous_installed) RemovePreviousInstallation(platform, M, K);
-    started = LaunchNewInstaller(platform, NewInstallerPath(K),
-                                 std::move(command_line),
-                                 cached ? K.c_str() : nullptr, &hold);
+    // Started before the removal and run after it. A data.exe that is there
+    // but will not start (policy refuses it, or it is no program for this
+    // Windows) leaves the old version in place; without one the old version
+    // is removed all the same.
+    ProcessInformation process;
+    // CreateProcessSuspendedA may write into the command line, which is the
+    // run's own copy. Without a folder of its own the new installer keeps
+    // the launcher's current folder; its own folder comes first in its DLL
+    // search anyway.
+    bool ready = platform.CreateProcessSuspendedA(
+        application.c_str(), command_line.data(), cached ? K.c_str() : nullptr,
+        &process);
+    if (ready || !IsThere(platform, application)) {
+      if (previous_installed) RemovePreviousInstallation(platform, M, K);
+      started = ready && LaunchNewInstaller(platform, &process, &hold);
+    }
   }
   if (cached && !started) DiscardCache(platform, cache, &hold);
 }
 
-bool LaunchNewInstaller(PlatformServices& platform,
-                        const std::string& application,
-                        std::string command_line, const char* current_directory,
+bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,
                         KitHold* hold) {
-  ProcessInformation process;
-  // CreateProcessA may write into the command line, so it gets its own copy.
-  // Without a folder of its own the new installer keeps the launcher's
-  // current folder; its own folder comes first in its DLL search anyway.
-  if (!platform.CreateProcessA(application.c_str(), command_line.data(),
-                               current_directory, &process)) {
-    return false;
-  }
+  if (!ResumeOrEnd(platform, process)) return false;
   hold->Release();
   platform.exit(0);
   return true;

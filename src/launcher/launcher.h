@@ -38,24 +38,24 @@ bool Is32BitWindows(PlatformServices& platform);
 
 LaunchMode ModeForArgumentCount(int argc);
 
-// The one run sequence: find the launcher folder and the maintenance folder
-// for the width, verify the pinned kit files and hold them (elevated: copy
-// them into a fresh cache and verify the copies), make sure data.exe is not
-// the launcher itself, compose the new installer's command line, remove the
-// previous installation when its maintenance folder exists, then hand off.
-// Returns only when the new installer could not be started, when the
-// launcher's own folder is unknown, or when the kit fails a check (then
-// nothing is removed or started).
+// The one run sequence: find the launcher folder (which this process must
+// see) and the maintenance folder for the width, verify the pinned kit
+// files and hold them (elevated: copy them into a fresh cache and verify
+// the copies), make sure data.exe is not the launcher itself, compose the
+// new installer's command line, start it suspended, remove the previous
+// installation when its maintenance folder exists, then let the new
+// installer run. A data.exe that is there but does not start leaves the
+// previous installation in place; only a missing one lets the removal go
+// on. Returns only when the new installer could not be started or resumed,
+// when the launcher's own folder is unknown or out of sight, or when the
+// kit fails a check (then nothing is removed or started).
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
                  const KitPins& pins = KitPins());
 
-// Starts `application` with `command_line` in `current_directory` (null:
-// the launcher's own); once it has started, releases `hold` and ends the
-// process with exit code 0 at once, without waiting. False when the start
-// fails.
-bool LaunchNewInstaller(PlatformServices& platform,
-                        const std::string& application,
-                        std::string command_line, const char* current_directory,
+// Lets the new installer, started suspended, run; once it runs, releases
+// `hold` and ends the process with exit code 0 at once, without waiting.
+// False when it cannot be resumed: it is ended then, never left suspended.
+bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,
                         KitHold* hold);
 
 #endif  // LAUNCHER_LAUNCHER_LAUNCHER_H_

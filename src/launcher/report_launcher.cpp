@@ -9,17 +9,9 @@
 #include "launcher/launcher.h"
 #include "launcher/report_steps.h"
 #include "launcher/run_log.h"
+#include "launcher/suspended_start.h"
 
 namespace {
-
-// Whether `path` is there. A failed query must not pass for an absence,
-// which would look for the old version under the other width's folder or
-// not at all, and install the new one beside it: a path is missing only
-// when a second query agrees.
-bool There(PlatformServices& platform, const std::string& path) {
-  return platform.PathFileExistsA(path.c_str()) ||
-         platform.GetFileAttributesA(path.c_str()) != kInvalidFileAttributes;
-}
 
 // The kit checks of the default build, logged: 0 when the kit may be used.
 // Elevated, a pinned kit is copied into a fresh cache first, as the default
@@ -72,21 +64,43 @@ NewInstallerStart NewInstallerFrom(const std::string& K, bool cached,
   return start;
 }
 
-// Removes the previous installation, when there is one, and installs the
-// new version from the kit folder K; returns the run's exit code.
+// Starts the new installer from the kit folder K suspended, removes the
+// previous installation, when there is one, and then lets the new
+// installer run; returns the run's exit code. A data.exe that is there but
+// does not start keeps the previous installation; a removal that fails
+// ends the suspended one unrun.
 int RemoveAndInstall(PlatformServices& platform, RunLog& log, LaunchMode mode,
                      const std::string& M, const std::string& K, bool cached,
                      std::uint32_t time_limit_ms, KitHold* hold) {
   NewInstallerStart start = NewInstallerFrom(K, cached, mode, log);
   Deadline deadline(platform, time_limit_ms);
-  if (There(platform, M)) {
+  StartedTree tree;
+  bool ready = StartNewInstaller(platform, log, start, &tree);
+  if (!ready && IsThere(platform, start.application)) {
+    log.Error("The new installer did not start: " + start.application +
+              " is there, but Windows refused it (it asks for elevation, a "
+              "policy such as AppLocker forbids it, or it is no program for "
+              "this Windows); the previous version is kept");
+    return kExitNotStarted;
+  }
+  // A failed query must not pass for an absence (IsThere), which would
+  // install the new version beside the old one.
+  if (IsThere(platform, M)) {
     log.Info("The previous version's maintenance folder is there: " + M);
     int removed = RemoveAndReport(platform, log, deadline, M, K);
-    if (removed != kExitSuccess) return removed;
+    if (removed != kExitSuccess) {
+      if (ready) EndTree(platform, &tree);
+      return removed;
+    }
   } else {
     log.Info("No previous version: " + M + " is not there");
   }
-  int code = InstallAndReport(platform, log, deadline, start, hold);
+  if (!ready) {
+    log.Error("The new installer did not start: " + start.application +
+              " is missing");
+    return kExitNotStarted;
+  }
+  int code = InstallAndReport(platform, log, deadline, start, &tree, hold);
   if (code == kExitSuccess && mode == LaunchMode::Silent &&
       start.result_file.empty()) {
     log.Error(
@@ -111,8 +125,15 @@ int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
         "nothing is done");
     return kExitLauncherUnknown;
   }
+  // Elevated from a mapped or SUBST drive: that drive is the unelevated
+  // session's, and the module's name leads nowhere, or elsewhere, here.
+  if (!platform.PathFileExistsA(module.c_str())) {
+    log.Error("The launcher cannot see its own file " + module +
+              " (a drive of another session?): nothing is done");
+    return kExitLauncherUnknown;
+  }
   std::string R = system_folder.substr(0, 3);
-  bool is32Bit = !There(platform, ProbePath(R));
+  bool is32Bit = !IsThere(platform, ProbePath(R));
   log.Info(is32Bit ? "Windows: 32-bit" : "Windows: 64-bit");
   std::string M = MaintenanceFolder(R, is32Bit);
   KitHold hold(platform);

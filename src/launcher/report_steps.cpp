@@ -50,7 +50,8 @@ int RemoveAndReport(PlatformServices& platform, RunLog& log,
   std::uint32_t exit_code = 0;
   if (!fresh || system_folder.empty() ||
       !StartTree(platform, log, UninstallerPath(M), command_line,
-                 system_folder.c_str(), &tree)) {
+                 system_folder.c_str(), &tree) ||
+      !ResumeTree(platform, log, UninstallerPath(M), &tree)) {
     log.Error("The uninstaller did not start");
   } else {
     code = WaitAndReadExitCode(platform, log, "The uninstaller", &tree,
@@ -76,24 +77,29 @@ int RemoveAndReport(PlatformServices& platform, RunLog& log,
   return kExitSuccess;
 }
 
+bool StartNewInstaller(PlatformServices& platform, RunLog& log,
+                       const NewInstallerStart& start, StartedTree* tree) {
+  log.Info("Starting the new version's installer: " + start.command_line);
+  return StartTree(platform, log, start.application, start.command_line,
+                   start.current_directory.empty()
+                       ? nullptr
+                       : start.current_directory.c_str(),
+                   tree);
+}
+
 int InstallAndReport(PlatformServices& platform, RunLog& log,
                      const Deadline& deadline, const NewInstallerStart& start,
-                     KitHold* hold) {
+                     StartedTree* tree, KitHold* hold) {
+  // It has run nothing yet, so no setup.log of its own is lost.
   bool fresh = start.result_file.empty() ||
                ClearStaleSetupLog(platform, log, start.result_file);
-  log.Info("Starting the new version's installer: " + start.command_line);
-  StartedTree tree;
-  if (!StartTree(platform, log, start.application, start.command_line,
-                 start.current_directory.empty()
-                     ? nullptr
-                     : start.current_directory.c_str(),
-                 &tree)) {
+  if (!ResumeTree(platform, log, start.application, tree)) {
     log.Error("The new installer did not start: " + start.application);
     return kExitNotStarted;
   }
   hold->Release();
   std::uint32_t exit_code = 0;
-  int code = WaitAndReadExitCode(platform, log, "The new installer", &tree,
+  int code = WaitAndReadExitCode(platform, log, "The new installer", tree,
                                  deadline, &exit_code);
   if (code != kExitSuccess) return code;
   // Its own code wins over its setup.log: 3010 and 1641 ask for a restart.

@@ -28,11 +28,19 @@ struct NewInstallerStart {
   std::string result_file;        // the setup.log to judge; "": none
 };
 
-// Starts the new installer, releases `hold` once it has started, waits for
-// its whole tree and returns the run's exit code: its own non-zero exit
-// code, else what its setup.log says (when one is to be judged), else 0.
+// Starts the new installer suspended, in its job (StartTree), so that a
+// data.exe that cannot start is known before the old version goes. False
+// when it did not start.
+bool StartNewInstaller(PlatformServices& platform, RunLog& log,
+                       const NewInstallerStart& start, StartedTree* tree);
+
+// Lets the new installer of StartNewInstaller run, releases `hold` once it
+// runs, waits for its whole tree and returns the run's exit code: its own
+// non-zero exit code, else what its setup.log says (when one is to be
+// judged), else 0; kExitNotStarted when it could not be resumed (it is
+// ended then).
 int InstallAndReport(PlatformServices& platform, RunLog& log,
                      const Deadline& deadline, const NewInstallerStart& start,
-                     KitHold* hold);
+                     StartedTree* tree, KitHold* hold);
 
 #endif  // LAUNCHER_LAUNCHER_REPORT_STEPS_H_

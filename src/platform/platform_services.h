@@ -201,6 +201,17 @@ class PlatformServices {
                               ProcessInformation* info) = 0;
   virtual std::uint32_t WaitForSingleObject(Handle handle,
                                             std::uint32_t milliseconds) = 0;
+  // CreateProcessA with the process's first thread suspended: nothing of it
+  // runs until ResumeThread, so the launcher can finish what must come
+  // first (the old version's removal, the job) once the start has worked.
+  virtual bool CreateProcessSuspendedA(const char* application,
+                                       char* command_line,
+                                       const char* current_directory,
+                                       ProcessInformation* info) = 0;
+  virtual bool ResumeThread(Handle thread) = 0;
+  // Ends the process at once with `exit_code`; the end comes a moment later
+  // (WaitForSingleObject sees it).
+  virtual bool TerminateProcess(Handle process, std::uint32_t exit_code) = 0;
   virtual bool CloseHandle(Handle handle) = 0;
 
   // Creates the mutex `name`, or opens it when it exists: default security
@@ -286,13 +297,6 @@ class PlatformServices {
   // ---- The report build: waiting for a whole installation, judging it
   // and keeping a log. Only a launcher built with LAUNCHER_REPORT has these.
 
-  // CreateProcessA with the process's first thread suspended: nothing of it
-  // runs until ResumeThread, so it can be put in a job first.
-  virtual bool CreateProcessSuspendedA(const char* application,
-                                       char* command_line,
-                                       const char* current_directory,
-                                       ProcessInformation* info) = 0;
-  virtual bool ResumeThread(Handle thread) = 0;
   // A new job (no limits: closing it ends nothing, and its processes may
   // start children outside it only where they ask to break away) with a
   // completion port of its own that receives its messages. CloseHandle

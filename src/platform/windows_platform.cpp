@@ -383,7 +383,6 @@ class WindowsPlatform : public PlatformServices {
     return ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   }
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
-#if LAUNCHER_REPORT
   bool CreateProcessSuspendedA(const char* application, char* command_line,
                                const char* current_directory,
                                ProcessInformation* info) override {
@@ -393,6 +392,10 @@ class WindowsPlatform : public PlatformServices {
   bool ResumeThread(Handle thread) override {
     return ::ResumeThread(FromHandle(thread)) != static_cast<DWORD>(-1);
   }
+  bool TerminateProcess(Handle process, std::uint32_t exit_code) override {
+    return ::TerminateProcess(FromHandle(process), exit_code) != FALSE;
+  }
+#if LAUNCHER_REPORT
   bool CreateJobObjectA(Handle* job, Handle* port) override {
     return windows::CreateJobObjectA(job, port);
   }

@@ -83,4 +83,30 @@ TEST(SimulatedJobsTest, NestedJobPostsToTheOuterPort) {
   EXPECT_EQ(p.open_jobs(), 0u);
 }
 
+// A suspended program that is terminated ends without having run: its
+// children never start, its exit code is the one given, and its job learns
+// that no process is left.
+TEST(SimulatedJobsTest, TerminatedWhileSuspendedNeverRuns) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\a.exe");
+  p.runs["C:\\a.exe"] = {10, 0, {"C:\\b.exe"}};
+  std::string line = "a";
+  ProcessInformation info;
+  Handle job = 0;
+  Handle port = 0;
+  ASSERT_TRUE(
+      p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
+  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
+  ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+  ASSERT_TRUE(p.TerminateProcess(info.process, 1223));
+  p.ResumeThread(info.thread);  // too late: whatever it answers, no run
+  std::uint32_t code = 0;
+  ASSERT_TRUE(p.GetExitCodeProcess(info.process, &code));
+  EXPECT_EQ(code, 1223u);
+  EXPECT_EQ(p.processes().size(), 1u);
+  std::uint32_t active = 1;
+  ASSERT_TRUE(p.QueryInformationJobObject(job, &active));
+  EXPECT_EQ(active, 0u);
+}
+
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 // reading, copying from it and starting it still work. Closing releases it.
 TEST(SimulatedPlatformTest, HeldFilesRefuseChangeUntilClosed) {
   SimulatedPlatform p;
-  p.AddFile("C:\\Kit\\data.exe", "installer");
+  p.AddFile("C:\\Kit\\data.exe", "MZ installer");
   p.AddFile("C:\\other.exe", "other");
   Handle file = 0;
   Handle folder = 0;
@@ -37,7 +37,7 @@ TEST(SimulatedPlatformTest, HeldFilesRefuseChangeUntilClosed) {
     ASSERT_TRUE(p.ReadFile(file, bytes, sizeof(bytes), &read));
     whole.append(bytes, read);
   }
-  EXPECT_EQ(whole, "installer");
+  EXPECT_EQ(whole, "MZ installer");
   EXPECT_TRUE(p.CloseHandle(file));
   EXPECT_TRUE(p.CloseHandle(folder));
   EXPECT_EQ(p.open_files(), 0u);

@@ -3,7 +3,8 @@
 # response file staged into the maintenance folder, the uninstaller's exact
 # command line, the wait for it before the new installer starts, the
 # maintenance folder's deletion, the cases where something is missing or in
-# the way, a second launcher started while the first one runs, a pinned kit
+# the way, a data.exe that cannot start (which keeps the old version), a
+# second launcher started while the first one runs, a pinned kit
 # (as built, changed, attacked while it is held) and a kit whose data.exe is
 # the launcher itself.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -269,6 +270,21 @@ check_launch_status
 check_started "setup.exe runs, nothing after it" "$M\\setup.exe"
 check_uninstaller_run "$M"
 check_removed "$M"
+
+# ---- data.exe that Windows will not start ----
+# Started suspended before the removal, it fails there: the old version
+# stays, its uninstaller unstarted.
+section "data.exe a text file beside the launcher"
+prepare_kit no-data
+put_file "$KIT\\data.exe" "[not a program]"$'\r\n'
+plant_previous "$M"
+planted=$(tree_of "$(unix_of "$M")")
+reset_log
+launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+check_launch_status
+check_started "nothing starts, the uninstaller neither"
+check_eq "the maintenance folder stays as planted" "$planted" \
+  "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
 
 # ---- DLLs planted beside the launcher and in its current folder ----
 # Names a program may load by static import, through another DLL, or at

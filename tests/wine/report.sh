@@ -2,10 +2,11 @@
 # The report build (test_programs/report_launcher.exe) under Wine: it ends
 # only after everything it started has ended, a grandchild included; its
 # exit code tells success from failure (0, data.exe's own 3010 and 1603, a
-# negative ResultCode, no setup.log, a held claim); a failed removal keeps
-# the maintenance folder and starts nothing; the log and both setup.logs
-# are there afterwards. Wine hands exit codes to Unix modulo 256, so each
-# launcher runs under C:\tools\exit_code.exe, which prints the whole code.
+# negative ResultCode, no setup.log, a held claim); a failed removal, and a
+# data.exe that cannot start, keep the maintenance folder and start
+# nothing; the log and both setup.logs are there afterwards. Wine hands
+# exit codes to Unix modulo 256, so each launcher runs under
+# C:\tools\exit_code.exe, which prints the whole code.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 wine_suite_start
@@ -103,6 +104,20 @@ check "the maintenance folder is kept, uninstaller and all" \
   test -f "$(unix_of "$M\\setup.exe")" -a -f "$(unix_of "$M\\layout.bin")"
 check "the log says the maintenance folder was kept" \
   grep -q "is kept, and the new version is not installed" "$LOG_UNIX"
+rm -rf "$(unix_of "$M")"
+
+# ---- A data.exe that cannot start ----
+section "data.exe a text file"
+prepare_kit
+put_file "$KIT\\data.exe" "[not a program]"$'\r\n'
+plant_previous
+reset_log
+report_launch x
+check_eq "exit code 69002" 69002 "$CODE"
+check_started "nothing starts, the uninstaller neither"
+check "the maintenance folder is kept, uninstaller and all" \
+  test -f "$(unix_of "$M\\setup.exe")" -a -f "$(unix_of "$M\\layout.bin")"
+check "the log says why" grep -q "is there, but Windows refused it" "$LOG_UNIX"
 rm -rf "$(unix_of "$M")"
 
 # ---- A held claim ----

@@ -50,6 +50,7 @@ enum class Op {
   Sleep,
   CreateProcessSuspendedA,
   ResumeThread,
+  TerminateProcess,
   CreateJobObjectA,
   AssignProcessToJobObject,
   GetQueuedCompletionStatus,

@@ -58,20 +58,23 @@ bool SimulatedPlatform::NextEnd(std::uint32_t* time) const {
   return found;
 }
 
+void SimulatedPlatform::End(Process& process) {
+  process.ended = true;
+  Post(process.job, JobMessage::Other);
+  // Each job that is left empty says so, to its port and those above.
+  for (auto job = jobs_.find(process.job);
+       job != jobs_.end() && !lose_job_messages;
+       job = jobs_.find(job->second.parent)) {
+    if (ActiveIn(job->first) == 0) {
+      Post(job->first, JobMessage::NoActiveProcess);
+    }
+  }
+}
+
 void SimulatedPlatform::AdvanceTo(std::uint32_t time) {
   for (std::uint32_t next = 0; NextEnd(&next) && next <= time;) {
     for (Process& p : processes_) {
-      if (p.ended || p.suspended || p.ends_at != next) continue;
-      p.ended = true;
-      Post(p.job, JobMessage::Other);
-      // Each job that is left empty says so, to its port and those above.
-      for (auto job = jobs_.find(p.job);
-           job != jobs_.end() && !lose_job_messages;
-           job = jobs_.find(job->second.parent)) {
-        if (ActiveIn(job->first) == 0) {
-          Post(job->first, JobMessage::NoActiveProcess);
-        }
-      }
+      if (!p.ended && !p.suspended && p.ends_at == next) End(p);
     }
   }
   now_ = std::max(now_, time);
@@ -90,11 +93,26 @@ bool SimulatedPlatform::ResumeThread(Handle thread) {
   for (std::size_t i = 0; i < processes_.size(); ++i) {
     if (processes_[i].thread == thread && thread != 0 &&
         handles_.count(thread) != 0) {
-      if (processes_[i].suspended) BeginRunning(i);
+      // A process that was terminated stays as it ended.
+      if (processes_[i].suspended && !processes_[i].ended) BeginRunning(i);
       return true;
     }
   }
   return false;
+}
+
+// A suspended process ends as it is, having run nothing.
+bool SimulatedPlatform::TerminateProcess(Handle process,
+                                         std::uint32_t exit_code) {
+  if (Record(Op::TerminateProcess, std::to_string(process))) return false;
+  AdvanceTo(now_);
+  Process* p = FindProcess(process);
+  if (p == nullptr || handles_.count(process) == 0) return false;
+  if (p->ended) return true;  // too late: it keeps its own exit code
+  p->terminated = true;
+  p->exit_code = exit_code;
+  End(*p);
+  return true;
 }
 
 bool SimulatedPlatform::CreateJobObjectA(Handle* job, Handle* port) {
@@ -169,6 +187,7 @@ bool SimulatedPlatform::GetExitCodeProcess(Handle process,
   if (p == nullptr || handles_.count(process) == 0) return false;
   auto run = runs.find(p->image);
   *code = !p->ended           ? kStillActive
+          : p->terminated     ? p->exit_code
           : run != runs.end() ? run->second.exit_code
                               : 0;
   return true;

@@ -158,7 +158,7 @@ std::string SimulatedPlatform::Resolve(const std::string& path,
     full = current_directory + "\\" + path;
   }
   std::vector<std::string> parts = SplitPath(full);
-  if (parts.empty() || !IsDrive(parts[0])) return "";
+  if (parts.empty() || !IsDrive(parts[0]) || !HasDrive(parts[0])) return "";
   std::string key = ResolveParts(parts, follow_last, 0);
   return key.size() >= kMaxPath ? "" : key;
 }

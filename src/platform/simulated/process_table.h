@@ -17,9 +17,11 @@ struct Process {
   std::string current_directory;  // the child's, as a canonical path
   Handle process = 0;
   Handle thread = 0;
-  Handle job = 0;  // 0: in no job of this process's
-  bool suspended = false;
+  Handle job = 0;          // 0: in no job of this process's
+  bool suspended = false;  // it has not run yet
   bool ended = false;
+  bool terminated = false;  // ended by TerminateProcess, with exit_code
+  std::uint32_t exit_code = 0;
   std::uint32_t started_at = 0;  // on the clock, once it runs
   std::uint32_t ends_at = 0;
 };

@@ -80,7 +80,7 @@ bool SimulatedPlatform::StartProcess(Op op, const char* application,
   } else {
     image = ResolveCommandLineHead(line);
   }
-  if (image.empty()) return false;
+  if (image.empty() || !MayStart(image)) return false;
   Process process{image, line, folder, NewHandle(), NewHandle()};
   process.suspended = suspended;
   handles_.insert(process.process);

@@ -52,6 +52,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "Sleep",
       "CreateProcessSuspendedA",
       "ResumeThread",
+      "TerminateProcess",
       "CreateJobObjectA",
       "AssignProcessToJobObject",
       "GetQueuedCompletionStatus",

@@ -55,6 +55,13 @@
 //     folder, the Windows folder and along the search path; a child starts
 //     in the folder it is given (which must exist) or in this process's
 //     current folder;
+//   - drive letters belong to the logon session: on a drive the session
+//     lacks (`absent_drives`: an elevated process does not see the mapped
+//     and SUBST drives of its user's unelevated session) every path names
+//     nothing, though the module file name may lie there;
+//   - a program starts only when it is one (its content empty, standing for
+//     bytes that do not matter, or beginning with "MZ") and policy allows
+//     it (`refused_programs`: AppLocker, WDAC, Smart App Control);
 //   - restricting the DLL search is recorded and changes nothing else: the
 //     simulated process loads no DLLs;
 //   - time passes only while this process waits: a program runs for the
@@ -83,7 +90,8 @@
 // itself), files.cpp (the tree, attributes, links), sharing.cpp (holds and
 // other processes), security.cpp (owners and writers, folders made for
 // administrators, opens that follow no link or hold nothing, writing),
-// jobs.cpp (the clock, process trees, jobs), system.cpp (the Windows
+// jobs.cpp (the clock, process trees, jobs), session.cpp (the drives of
+// the session, the programs policy allows), system.cpp (the Windows
 // folder, the random generator, Sleep, restarts), search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
@@ -156,6 +164,10 @@ class SimulatedPlatform : public PlatformServices {
   std::map<std::string, std::function<void()>, NoCaseLess> programs;
   // How programs run; a program without an entry ends at once with 0.
   std::map<std::string, Run, NoCaseLess> runs;
+  // Drives ("Z:") this process's session does not have.
+  std::set<std::string, NoCaseLess> absent_drives;
+  // Programs (canonical paths) that policy refuses to start.
+  std::set<std::string, NoCaseLess> refused_programs;
   bool lose_job_messages = false;
   bool in_job_without_breakaway = false;
   std::string windows_directory = "C:\\Windows";
@@ -261,6 +273,7 @@ class SimulatedPlatform : public PlatformServices {
                                const char* current_directory,
                                ProcessInformation* info) override;
   bool ResumeThread(Handle thread) override;
+  bool TerminateProcess(Handle process, std::uint32_t exit_code) override;
   bool CreateJobObjectA(Handle* job, Handle* port) override;
   bool AssignProcessToJobObject(Handle job, Handle process) override;
   JobMessage GetQueuedCompletionStatus(Handle port,
@@ -336,8 +349,13 @@ class SimulatedPlatform : public PlatformServices {
   bool StartProcess(Op op, const char* application, const char* command_line,
                     const char* current_directory, bool suspended,
                     ProcessInformation* info);
+  // Whether the session has `drive` ("C:"); a program at `key` may start.
+  bool HasDrive(const std::string& drive) const;
+  bool MayStart(const std::string& key) const;
   // Lets the process at `index` run from now on: its children start.
   void BeginRunning(std::size_t index);
+  // Ends `process` now, with its job's messages.
+  void End(Process& process);
   // Moves the clock to `time`, ending the processes due by then in the
   // order they end, with their jobs' messages.
   void AdvanceTo(std::uint32_t time);
