@@ -60,6 +60,10 @@ enum class Op {
   GetCurrentThreadId,
   GetFileSecurityA,
   OpenAppendFileA,
+  GetFileInformationByHandle,
+  GetProtectedDacl,
+  GetSystemTimeAsFileTime,
+  GetTickCount64,
   exit,
 };
 
