@@ -302,6 +302,27 @@ TEST(KitCacheTest, RestartDeletionsNeverFollowALink) {
   }
 }
 
+// The checks that read a held handle (what it is, its owner, its DACL)
+// refuse when they cannot be read: nothing is removed or started.
+TEST(KitCacheTest, ChecksThatCannotBeReadStartNothing) {
+  const Op kChecks[] = {Op::GetFileInformationByHandle, Op::GetSecurityInfo,
+                        Op::GetProtectedDacl};
+  for (bool elevated : {true, false}) {
+    for (Op op : kChecks) {
+      auto p = Machine();
+      p->administrator = elevated;
+      p->FailOn(op);
+      LauncherMain(*p, kPins);
+      // Elevated, the cache's folder is checked; unelevated, the holds.
+      bool checked = elevated == (op != Op::GetFileInformationByHandle);
+      std::string context = SimulatedPlatform::Name(op);
+      EXPECT_EQ(p->processes().empty(), checked) << context << elevated;
+      EXPECT_EQ(p->Exists(kM + "\\setup.exe"), checked) << context;
+      EXPECT_EQ(AnyCache(*p), elevated && !checked) << context;
+    }
+  }
+}
+
 // Every call of an elevated pinned run fails in turn, alone: nothing
 // outside the maintenance folder and the cache changes, the maintenance
 // folder is touched only once the verified copy can start, what starts is
