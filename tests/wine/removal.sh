@@ -415,7 +415,8 @@ pending_caches() {
     /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
     grep -Eio "$CACHE_PATTERN" | sort -fu
 }
-caches_left() { find "$(unix_of 'C:\windows\temp')" -maxdepth 1 -iname 'InstallerLauncherKit-*'; }
+# Names in C:\windows\temp as Windows matches them: without case.
+caches_left() { find "$(unix_of 'C:\windows\temp')" -maxdepth 1 -iname "${1:-InstallerLauncherKit-*}"; }
 # started_cache_within: the cache data.exe started from, waited for.
 started_cache_within() {
   local found
@@ -441,7 +442,8 @@ sleep 1  # data.exe ends
 named=$(pending_caches)
 check "both caches are named in the pending-restart list" test "$(echo "$named" | grep -c .)" -ge 2
 for cache in $named; do
-  check "$cache, named for deletion at restart, is still there" test -d "$(unix_of "$cache")"
+  check "$cache, named for deletion at restart, is still there" \
+    test -n "$(caches_left "${cache##*\\}")"
 done
 check_eq "nothing went into TMP" "" "$(ls -A "$(unix_of 'C:\windows\temp\mine')")"
 "$WINE_LOADER" reg delete 'HKCU\Environment' /v TMP /f >/dev/null 2>&1
