@@ -155,8 +155,7 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
        },
        kFirstCache},
       {"the cache swapped for a user's folder before it is held",
-       [](SimulatedPlatform& p) { SwapBeforeOpen(p, "alice", {"alice"}); },
-       ""},
+       [](SimulatedPlatform& p) { SwapBeforeOpen(p, "alice", {"alice"}); }, ""},
       {"the cache swapped for a folder that others can write",
        [](SimulatedPlatform& p) {
          SwapBeforeOpen(p, "Administrators", {"Administrators", "Users"});
@@ -226,12 +225,12 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
     if (!ticks) p->FailOn(Op::GetTickCount64);
     const std::string old = kTemp + "\\InstallerLauncherKit-";
     const std::uint64_t kDay = 24ull * 3600 * 1000 * 10000;
-    for (const char* name : {"aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb",
-                             "cccccccccccccccc", "dddddddddddddddd",
-                             "ffffffffffffffff"}) {
+    for (const char* name :
+         {"aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb", "cccccccccccccccc",
+          "dddddddddddddddd", "ffffffffffffffff"}) {
       p->AddFolder(old + name);
-      p->SetSecurity(old + name, "Administrators",
-                     {"SYSTEM", "Administrators"}, true);
+      p->SetSecurity(old + name, "Administrators", {"SYSTEM", "Administrators"},
+                     true);
       p->SetCreated(old + name, p->boot_time - 2 * kDay);
       p->AddFile(old + name + "\\data.exe");
       p->AddFile(old + name + "\\sub\\setup.iss");
@@ -241,7 +240,7 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
     p->SetCreated(old + "dddddddddddddddd", p->boot_time + 1);  // this start's
     p->SetSecurity(old + "ffffffffffffffff", "Administrators",
                    {"SYSTEM", "Administrators"});  // not protected
-    p->AddFile(old + "notacache\\data.exe");  // another name
+    p->AddFile(old + "notacache\\data.exe");       // another name
     p->AddFile("C:\\Important\\data.exe");
     p->AddLink(old + "eeeeeeeeeeeeeeee", "C:\\Important", true);
     bool held = true;

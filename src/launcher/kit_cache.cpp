@@ -225,8 +225,7 @@ void SweepOldCaches(PlatformServices& platform, const std::string& parent) {
                  !platform.PathFileExistsA(data.c_str()));
     if (idle) EmptyFolder(platform, old.path);
     HandleInformation info;
-    bool earlier = idle &&
-                   platform.GetFileInformationByHandle(folder, &info) &&
+    bool earlier = idle && platform.GetFileInformationByHandle(folder, &info) &&
                    info.created < started;
     platform.CloseHandle(folder);
     if (earlier) platform.RemoveDirectoryA(old.path.c_str());

@@ -204,8 +204,9 @@ class WindowsPlatform : public PlatformServices {
   bool CreateFileA(const char* path, bool folder, Handle* file) override {
     DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     // The hold is on the name: a link at the end is held itself.
-    DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT |
-                  (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
+    DWORD flags =
+        FILE_FLAG_OPEN_REPARSE_POINT |
+        (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
     HANDLE handle = ::CreateFileA(path, GENERIC_READ, share, nullptr,
                                   OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
