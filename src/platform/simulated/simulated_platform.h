@@ -89,7 +89,8 @@
 // other processes), security.cpp (owners and writers, folders made for
 // administrators, opens that follow no link or hold nothing, writing),
 // jobs.cpp (the clock, process trees, jobs), system.cpp (the Windows
-// folder, the random generator, Sleep, restarts), search.cpp,
+// folder, TMP, the random generator, Sleep, the time since Windows
+// started, restarts), search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
 // in headers of their own, by the same parts: calls.h, tree.h and
