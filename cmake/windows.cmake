@@ -23,6 +23,7 @@ configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONL
 set(windows_platform_sources
   src/platform/path_rules.cpp
   src/platform/windows_advapi32.cpp
+  src/platform/windows_handles.cpp
   src/platform/windows_platform.cpp
   src/platform/windows_secured.cpp
   src/platform/windows_system_dll.cpp)

@@ -45,9 +45,41 @@ std::unique_ptr<SimulatedPlatform> Machine() {
 bool IsCacheKey(const std::string& key) {
   return key.rfind(kTemp + "\\InstallerLauncherKit-", 0) == 0;
 }
-bool AnyCache(const SimulatedPlatform& p) {
-  return std::any_of(p.tree().begin(), p.tree().end(),
-                     [](const auto& entry) { return IsCacheKey(entry.first); });
+// Whether a cache is left, but for the one named `except`.
+bool AnyCache(const SimulatedPlatform& p, const std::string& except = "") {
+  return std::any_of(p.tree().begin(), p.tree().end(), [&](const auto& entry) {
+    return IsCacheKey(entry.first) &&
+           (except.empty() || entry.first.rfind(except, 0) != 0);
+  });
+}
+
+// Between the cache's creation and its opening, another process puts a
+// folder of `owner` in its place: a folder that is not protected, as only
+// CreateDirectoryA's own is.
+void SwapBeforeOpen(SimulatedPlatform& p, const std::string& owner,
+                    const std::vector<std::string>& writers) {
+  p.meanwhile = [&p, owner, writers,
+                 done = false](const SimulatedPlatform::Call& call) mutable {
+    if (done || call.op != Op::OpenFolderA || call.first != kFirstCache) {
+      return;
+    }
+    done = true;
+    p.Remove(kFirstCache);
+    p.AddFolder(kFirstCache);
+    p.SetSecurity(kFirstCache, owner, writers);
+  };
+}
+
+// Every folder named for deletion at the next restart is still there, so
+// that nobody can put a link in its place (its files may have gone).
+void ExpectNamedCachesKept(const SimulatedPlatform& p,
+                           const std::string& context) {
+  const std::size_t name = sizeof("InstallerLauncherKit-") - 1 + 16;
+  for (const std::string& path : p.pending_deletions()) {
+    std::size_t at = path.find("InstallerLauncherKit-");
+    if (at == std::string::npos) continue;
+    EXPECT_TRUE(p.Exists(path.substr(0, at + name))) << context << " " << path;
+  }
 }
 
 // Elevated, a pinned launcher copies its kit into a fresh folder that only
@@ -100,20 +132,43 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
          p.AddFile(kTemp + "\\InstallerLauncherKit-1111111111111111");
        },
        ""},
-      {"SystemTemp from GetTempPath2",
+      {"SystemTemp from GetTempPath2, run as SYSTEM",
        [](SimulatedPlatform& p) {
-         p.temp_path2 = "C:\\Windows\\SystemTemp\\";
+         p.has_temp_path2 = true;
+         p.user = "SYSTEM";
          p.AddFolder("C:\\Windows\\SystemTemp");
        },
        "C:\\Windows\\SystemTemp\\InstallerLauncherKit-0001020304050607"},
       {"a profile's temporary folder from GetTempPath2",
-       [](SimulatedPlatform& p) { p.temp_path2 = "C:\\Users\\admin\\"; },
-       kFirstCache},
-      {"a way out of the Windows folder from GetTempPath2",
+       [](SimulatedPlatform& p) { p.has_temp_path2 = true; }, kFirstCache},
+      {"a way out of the Windows folder in TMP",
        [](SimulatedPlatform& p) {
-         p.temp_path2 = "C:\\Windows\\..\\Users\\admin\\";
+         p.has_temp_path2 = true;
+         p.tmp = "C:\\Windows\\..\\Users\\admin";
        },
        kFirstCache},
+      // The administrator's unelevated processes set TMP to a folder of
+      // their own, where they could swap the cache before it is held.
+      {"TMP a folder of the user's under the Windows folder",
+       [](SimulatedPlatform& p) {
+         p.has_temp_path2 = true;
+         p.tmp = kTemp + "\\mine";
+         p.AddFolder(p.tmp);
+         p.SetSecurity(p.tmp, "admin", {"admin"});
+       },
+       kFirstCache},
+      {"the cache swapped for a user's folder before it is held",
+       [](SimulatedPlatform& p) { SwapBeforeOpen(p, "alice", {"alice"}); }, ""},
+      {"the cache swapped for a folder that others can write",
+       [](SimulatedPlatform& p) {
+         SwapBeforeOpen(p, "Administrators", {"Administrators", "Users"});
+       },
+       ""},
+      {"the cache swapped for a folder whose DACL is not protected",
+       [](SimulatedPlatform& p) {
+         SwapBeforeOpen(p, "SYSTEM", {"SYSTEM", "Administrators"});
+       },
+       ""},
   };
   for (const Case& c : cases) {
     auto p = Machine();
@@ -161,30 +216,113 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
   }
 }
 
-// Caches that earlier runs left go at the next run's start, unless their
-// data.exe still runs; a folder that an administrator did not make, and
-// anything a link leads to, are left alone.
+// Caches that earlier runs left are emptied at the next run's start, unless
+// their data.exe still runs, each held until it is empty; the folder goes
+// only when it was made before Windows last started (by more than a day),
+// as one made since may be named for deletion at the next restart. A
+// folder that administrators alone did not make, and anything a link leads
+// to, are left alone. Without the tick count no folder goes.
 TEST(KitCacheTest, OldCachesGoNothingElse) {
-  auto p = Machine();
-  const std::string old = kTemp + "\\InstallerLauncherKit-";
-  for (const char* name :
-       {"aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb", "cccccccccccccccc"}) {
-    p->AddFile(old + name + "\\data.exe");
-    p->AddFile(old + name + "\\sub\\setup.iss");
+  for (bool ticks : {true, false}) {
+    auto p = Machine();
+    if (!ticks) p->FailOn(Op::GetTickCount64);
+    const std::string old = kTemp + "\\InstallerLauncherKit-";
+    const std::uint64_t kDay = 24ull * 3600 * 1000 * 10000;
+    for (const char* name :
+         {"aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb", "cccccccccccccccc",
+          "dddddddddddddddd", "ffffffffffffffff"}) {
+      p->AddFolder(old + name);
+      p->SetSecurity(old + name, "Administrators", {"SYSTEM", "Administrators"},
+                     true);
+      p->SetCreated(old + name, p->boot_time - 2 * kDay);
+      p->AddFile(old + name + "\\data.exe");
+      p->AddFile(old + name + "\\sub\\setup.iss");
+    }
+    p->SetInUse(old + "bbbbbbbbbbbbbbbb\\data.exe");  // still running
+    p->SetSecurity(old + "cccccccccccccccc", "alice", {"alice"});  // a user's
+    p->SetCreated(old + "dddddddddddddddd", p->boot_time + 1);  // this start's
+    p->SetSecurity(old + "ffffffffffffffff", "Administrators",
+                   {"SYSTEM", "Administrators"});  // not protected
+    p->AddFile(old + "notacache\\data.exe");       // another name
+    p->AddFile("C:\\Important\\data.exe");
+    p->AddLink(old + "eeeeeeeeeeeeeeee", "C:\\Important", true);
+    bool held = true;
+    p->meanwhile = [&](const SimulatedPlatform::Call& call) {
+      if (call.op == Op::DeleteFileA && call.first.rfind(old, 0) == 0) {
+        held = held && p->Held(call.first.substr(0, old.size() + 16));
+      }
+    };
+    LauncherMain(*p, kPins);
+    EXPECT_TRUE(held);
+    EXPECT_EQ(p->Exists(old + "aaaaaaaaaaaaaaaa"), !ticks);
+    EXPECT_FALSE(p->Exists(old + "aaaaaaaaaaaaaaaa\\sub"));
+    EXPECT_TRUE(p->Exists(old + "bbbbbbbbbbbbbbbb\\sub\\setup.iss"));
+    EXPECT_TRUE(p->Exists(old + "cccccccccccccccc\\data.exe"));
+    EXPECT_TRUE(p->Exists(old + "dddddddddddddddd"));
+    EXPECT_FALSE(p->Exists(old + "dddddddddddddddd\\data.exe"));
+    EXPECT_TRUE(p->Exists(old + "ffffffffffffffff\\data.exe"));
+    EXPECT_TRUE(p->Exists(old + "notacache\\data.exe"));
+    EXPECT_FALSE(p->Exists(old + "eeeeeeeeeeeeeeee"));
+    EXPECT_TRUE(p->Exists("C:\\Important\\data.exe"));
+    ASSERT_EQ(p->processes().size(), 2u);
   }
-  p->SetInUse(old + "bbbbbbbbbbbbbbbb\\data.exe");  // still running
-  p->SetSecurity(old + "cccccccccccccccc", "alice", {"alice"});  // a user's
-  p->AddFile(old + "notacache\\data.exe");                       // another name
-  p->AddFile("C:\\Important\\data.exe");
-  p->AddLink(old + "eeeeeeeeeeeeeeee", "C:\\Important", true);
-  LauncherMain(*p, kPins);
-  EXPECT_FALSE(p->Exists(old + "aaaaaaaaaaaaaaaa"));
-  EXPECT_TRUE(p->Exists(old + "bbbbbbbbbbbbbbbb\\sub\\setup.iss"));
-  EXPECT_TRUE(p->Exists(old + "cccccccccccccccc\\data.exe"));
-  EXPECT_TRUE(p->Exists(old + "notacache\\data.exe"));
-  EXPECT_FALSE(p->Exists(old + "eeeeeeeeeeeeeeee"));
-  EXPECT_TRUE(p->Exists("C:\\Important\\data.exe"));
-  ASSERT_EQ(p->processes().size(), 2u);
+}
+
+// A folder named for deletion at the next restart stays until then: the
+// restart deletes by name, and would follow a link that a user put in its
+// place (users may make entries in the Windows folder's Temp). So when the
+// cached data.exe cannot start, or the cache's own registration fails, its
+// files go and the folder stays.
+TEST(KitCacheTest, RestartDeletionsNeverFollowALink) {
+  const std::string kData = kFirstCache + "\\data.exe";
+  struct Case {
+    const char* what;
+    Op op;
+    std::string path;
+  };
+  const Case cases[] = {
+      {"the cached data.exe cannot start", Op::CreateProcessA, kData},
+      {"the folder's own registration fails", Op::MoveFileExA, kFirstCache},
+  };
+  for (const Case& c : cases) {
+    auto p = Machine();
+    p->FailOn(c.op, c.path);
+    for (const char* name : {"data.exe", "setup.iss", "uninstall.iss"}) {
+      p->AddFile(std::string("C:\\Important\\") + name, "precious");
+    }
+    LauncherMain(*p, kPins);
+    ExpectNamedCachesKept(*p, c.what);
+    EXPECT_FALSE(p->Exists(kData)) << c.what;
+    if (!p->Exists(kFirstCache)) {
+      p->AddLink(kFirstCache, "C:\\Important", true);
+    }
+    p->Restart();
+    for (const char* name : {"data.exe", "setup.iss", "uninstall.iss"}) {
+      EXPECT_TRUE(p->Exists(std::string("C:\\Important\\") + name))
+          << c.what << " " << name;
+    }
+  }
+}
+
+// The checks that read a held handle (what it is, its owner, its DACL)
+// refuse when they cannot be read: nothing is removed or started.
+TEST(KitCacheTest, ChecksThatCannotBeReadStartNothing) {
+  const Op kChecks[] = {Op::GetFileInformationByHandle, Op::GetSecurityInfo,
+                        Op::GetProtectedDacl};
+  for (bool elevated : {true, false}) {
+    for (Op op : kChecks) {
+      auto p = Machine();
+      p->administrator = elevated;
+      p->FailOn(op);
+      LauncherMain(*p, kPins);
+      // Elevated, the cache's folder is checked; unelevated, the holds.
+      bool checked = elevated == (op != Op::GetFileInformationByHandle);
+      std::string context = SimulatedPlatform::Name(op);
+      EXPECT_EQ(p->processes().empty(), checked) << context << elevated;
+      EXPECT_EQ(p->Exists(kM + "\\setup.exe"), checked) << context;
+      EXPECT_EQ(AnyCache(*p), elevated && !checked) << context;
+    }
+  }
 }
 
 // Every call of an elevated pinned run fails in turn, alone: nothing
@@ -238,8 +376,13 @@ TEST(KitCacheTest, EveryCallFailingAloneKeepsTheCachedRunSound) {
         << context;
     bool deletion =
         std::count(std::begin(kDeletion), std::end(kDeletion), failed) != 0;
-    EXPECT_TRUE(started || deletion || !AnyCache(*p) || p->Exists(old_cache))
+    // A cache whose deletion at restart was asked for stays until then,
+    // emptied; an earlier run's cache is the sweep's to judge.
+    bool asked = failed == Op::MoveFileExA || !p->pending_deletions().empty();
+    EXPECT_TRUE(started || deletion || !AnyCache(*p, old_cache) ||
+                (asked && !p->Exists(kFirstCache + "\\data.exe")))
         << context;
+    ExpectNamedCachesKept(*p, context);
     if (failed == Op::GenerateRandom) {
       EXPECT_FALSE(started) << context;
       EXPECT_TRUE(p->processes().empty()) << context;

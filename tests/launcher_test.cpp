@@ -226,8 +226,51 @@ TEST_F(LauncherTest, LauncherShippedAsItsOwnDataExeStartsNothing) {
     EXPECT_EQ(p.Exists(kM32), copy);
     EXPECT_EQ(p.processes().size(), copy ? 0u : 2u);
     std::vector<Op> ops = p.ops();
-    EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::CreateFileA),
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), Op::OpenFileShared),
               data.size() == image.size() ? 2 : 0);
+  }
+  // A data.exe that is a link to the launcher is read as a start finds it.
+  SimulatedPlatform p;
+  p.AddLink("D:\\Setup\\data.exe", "D:\\Setup\\launcher.exe", false);
+  p.AddFile(kM32 + "\\setup.exe");
+  LauncherMain(p);
+  EXPECT_TRUE(p.Exists(kM32));
+  EXPECT_TRUE(p.processes().empty());
+}
+
+// Unelevated, a pinned kit is held by name, and a hold on a link keeps the
+// link, not where it leads: whoever can write it can point it elsewhere
+// between the check and the start. So a kit path through a link (the
+// launcher folder or a folder above it) starts nothing.
+TEST_F(LauncherTest, PinnedKitThroughALinkStartsNothing) {
+  const std::string kData = "MZ new installer";
+  const struct {
+    std::string L;     // the launcher's folder
+    std::string link;  // a junction on its path to D:\Real, "" for none
+  } cases[] = {{"D:\\Setup", ""},
+               {"D:\\Setup", "D:\\Setup"},
+               {"D:\\Kits\\Setup", "D:\\Kits"}};
+  for (const auto& c : cases) {
+    SimulatedPlatform p;
+    p.Remove("D:\\Setup");
+    p.module_file_name = c.L + "\\launcher.exe";
+    std::string rest = c.L.substr(c.link.size()) + "\\";
+    std::string real = c.link.empty() ? c.L + "\\" : "D:\\Real" + rest;
+    if (!c.link.empty()) p.AddLink(c.link, "D:\\Real", true);
+    p.AddFile(real + "launcher.exe", "MZ launcher image");
+    p.AddFile(real + "data.exe", kData);
+    p.AddFile("D:\\Evil" + rest + "data.exe", "MZ planted");
+    p.AddFile(kM32 + "\\setup.exe");
+    p.programs[kM32 + "\\setup.exe"] = [&p, &c] {
+      EXPECT_EQ(p.RepointByOtherProcess(c.link, "D:\\Evil"), !c.link.empty());
+    };
+    KitPins pins;
+    pins.data = PinOf(kData);
+    LauncherMain(p, pins);
+    bool runs = c.link.empty();
+    EXPECT_EQ(p.processes().size(), runs ? 2u : 0u) << c.link;
+    EXPECT_NE(p.Exists(kM32), runs) << c.link;
+    EXPECT_EQ(p.open_files(), 0u) << c.link;
   }
 }
 

@@ -168,7 +168,8 @@ TEST(ReportLauncherTest, TimeLimitEndsTheWaitNotTheProcesses) {
 // new installer writes its setup.log beside the cache's setup.iss, where it
 // is judged and from where it goes into the log, and the cache is gone
 // once the wait is over; only while what was started may still run (the
-// time limit) does it wait for the restart.
+// time limit) does it wait for the restart, and only then is it named for
+// deletion at the restart.
 TEST(ReportLauncherTest, ElevatedPinnedKitIsJudgedInItsCacheThenDeleted) {
   const std::string cache =
       "C:\\Windows\\Temp\\InstallerLauncherKit-0001020304050607";
@@ -196,6 +197,11 @@ TEST(ReportLauncherTest, ElevatedPinnedKitIsJudgedInItsCacheThenDeleted) {
               cache + "\\data.exe -s -f1\"" + cache + "\\setup.iss\"");
     EXPECT_EQ(data.current_directory, cache);
     EXPECT_EQ(m.p.Exists(cache), c.runs_ms != 0) << c.result;
+    // Named for deletion at restart only when it is left behind, for a
+    // name deleted early could by then be a user's link to elsewhere.
+    EXPECT_EQ(m.p.pending_deletions().empty(), c.runs_ms == 0) << c.result;
+    m.p.Restart();
+    EXPECT_FALSE(m.p.Exists(cache + "\\data.exe")) << c.result;
     // Judged, the new installer's setup.log is copied into the log.
     EXPECT_EQ(m.Log().find("The new installer setup.log: ResultCode=") !=
                   std::string::npos,

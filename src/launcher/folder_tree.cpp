@@ -17,9 +17,12 @@ std::string UsableName(const CFileFind& find, const LeadBytes& lead_bytes) {
   return IsUsableEntryName(name, lead_bytes) ? name : std::string();
 }
 
-// Empties and removes a folder already known not to be a link.
 bool DeleteFolderContents(PlatformServices& platform, const std::string& path,
-                          const LeadBytes& lead_bytes) {
+                          const LeadBytes& lead_bytes);
+
+// Deletes what a folder already known not to be a link holds.
+void EmptyFolderContents(PlatformServices& platform, const std::string& path,
+                         const LeadBytes& lead_bytes) {
   CFileFind find(platform);
   bool more = find.FindFile((path + kAllEntries).c_str());
   while (more) {
@@ -46,8 +49,14 @@ bool DeleteFolderContents(PlatformServices& platform, const std::string& path,
       platform.DeleteFileA(entry.c_str());
     }
   }
-  // The search holds the folder open; it must end before the removal.
   find.Close();
+}
+
+// Empties and removes a folder already known not to be a link. The search
+// holds the folder open; it ends before the removal.
+bool DeleteFolderContents(PlatformServices& platform, const std::string& path,
+                          const LeadBytes& lead_bytes) {
+  EmptyFolderContents(platform, path, lead_bytes);
   return platform.RemoveDirectoryA(path.c_str());
 }
 
@@ -60,6 +69,10 @@ bool DeleteFolderTree(PlatformServices& platform, const std::string& path) {
     return platform.RemoveDirectoryA(path.c_str());
   }
   return DeleteFolderContents(platform, path, platform.GetCPInfo());
+}
+
+void EmptyFolder(PlatformServices& platform, const std::string& path) {
+  EmptyFolderContents(platform, path, platform.GetCPInfo());
 }
 
 bool IsUsableEntryName(const std::string& name, const LeadBytes& lead_bytes) {

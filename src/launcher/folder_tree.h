@@ -22,6 +22,11 @@
 // neither is left in place, and so is every folder above it.
 bool DeleteFolderTree(PlatformServices& platform, const std::string& path);
 
+// Deletes everything below the folder `path` as DeleteFolderTree does, and
+// leaves the folder itself, which must be known not to be a link (held
+// open, say).
+void EmptyFolder(PlatformServices& platform, const std::string& path);
+
 // Whether `name`, put after a folder path and a "\", names an entry of that
 // folder and nothing else: not empty, not "." or "..", no separator, drive
 // colon, wildcard, quote, angle bracket, bar or control character, and no

@@ -19,6 +19,10 @@ constexpr std::size_t kRandomBytes = 8;
 constexpr std::uint32_t kFirstPause = 50;
 constexpr std::uint32_t kLongestPause = 2000;
 constexpr std::uint32_t kPatience = 10000;
+// FILETIME units (100 ns) in a millisecond, and the margin, in
+// milliseconds, by which an old cache must predate the start of Windows.
+constexpr std::uint64_t kFileTimePerMs = 10000;
+constexpr std::uint64_t kClockMargin = 24 * 3600 * 1000;
 
 // The name of a cache and nothing else: the prefix and 16 digits.
 bool IsCacheName(const std::string& name) {
@@ -30,23 +34,41 @@ bool IsCacheName(const std::string& name) {
 }
 
 // ASCII letters compare without case, as the file system compares them.
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+bool EqualNoCase(const std::string& a, const std::string& b) {
   auto upper = [](char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
   };
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(),
-                    [&](char a, char b) { return upper(a) == upper(b); });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [&](char x, char y) { return upper(x) == upper(y); });
 }
 
-// The folder GetTempPath2A gives, without its final "\"; empty without one.
+// What GetTempPath2A gives, as it gives it; empty without anything.
 std::string TempPath2(PlatformServices& platform) {
   char buffer[kMaxPath] = {};
   std::uint32_t length = platform.GetTempPath2A(buffer, sizeof(buffer));
   if (length == 0 || length >= sizeof(buffer)) return "";
-  std::string folder(buffer, length);
-  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  return folder;
+  return std::string(buffer, length);
+}
+
+// Whether the open folder is one that only administrators can have made or
+// changed since: owned by Administrators or SYSTEM, with a protected DACL
+// that lets nobody else write (what CreateDirectoryA gives).
+bool AdministratorsOnly(PlatformServices& platform, Handle folder) {
+  bool owned = false;
+  bool protected_dacl = false;
+  return platform.GetSecurityInfo(folder, &owned) && owned &&
+         platform.GetProtectedDacl(folder, &protected_dacl) && protected_dacl;
+}
+
+// When Windows last started (a FILETIME), less the margin: the system time
+// less the time since the start. 0 when the tick count cannot be had.
+std::uint64_t StartOfWindows(PlatformServices& platform) {
+  std::uint64_t ticks = 0;
+  if (!platform.GetTickCount64(&ticks)) return 0;
+  std::uint64_t now = platform.GetSystemTimeAsFileTime();
+  std::uint64_t since = (ticks + kClockMargin) * kFileTimePerMs;
+  return now > since ? now - since : 0;
 }
 
 // One attempt at copying `source` to the new file `target`; a copy that
@@ -101,14 +123,10 @@ bool CopyPinned(PlatformServices& platform, const std::string& source,
 std::string CacheParent(PlatformServices& platform) {
   std::string windows = WindowsFolder(platform);
   if (windows.empty()) return "";
-  std::string temp = TempPath2(platform);
-  // Inside the Windows folder, and no way out of it by "..".
-  if (StartsWithNoCase(temp, windows + "\\") &&
-      temp.find("..") == std::string::npos &&
-      temp.find('/') == std::string::npos) {
-    return temp;
-  }
-  return windows + "\\Temp";
+  std::string system_temp = windows + "\\SystemTemp";
+  return EqualNoCase(TempPath2(platform), system_temp + "\\")
+             ? system_temp
+             : windows + "\\Temp";
 }
 
 bool CreateCache(PlatformServices& platform, const std::string& parent,
@@ -130,10 +148,17 @@ bool CreateCache(PlatformServices& platform, const std::string& parent,
       case FolderResult::Created:
         break;
     }
-    *cache = path;
+    // Until it is held, whoever can rename entries of the parent can put
+    // another folder, or a link, in its place.
     Handle folder = 0;
-    if (!platform.OpenFolderA(path.c_str(), &folder)) return false;
+    bool opened = platform.OpenFolderA(path.c_str(), &folder);
+    if (!opened || !AdministratorsOnly(platform, folder)) {
+      if (opened) platform.CloseHandle(folder);
+      platform.RemoveDirectoryA(path.c_str());
+      return false;
+    }
     hold->Keep(folder);
+    *cache = path;
     return true;
   }
   return false;
@@ -182,41 +207,55 @@ void SweepOldCaches(PlatformServices& platform, const std::string& parent) {
     }
   }
   find.Close();
+  std::uint64_t started = StartOfWindows(platform);
   for (const Found& old : found) {
     // A link goes as a link; a folder is looked into only while it is
-    // held, and only when an administrator made it: one that anybody else
-    // made could turn into a link to elsewhere while it is deleted.
+    // held, and only when administrators alone made it and can change it:
+    // one that anybody else can change could turn into a link to elsewhere
+    // while it is emptied.
     if (old.link) {
       platform.RemoveDirectoryA(old.path.c_str());
       continue;
     }
     Handle folder = 0;
     if (!platform.OpenFolderA(old.path.c_str(), &folder)) continue;
-    bool ours = false;
     std::string data = old.path + "\\data.exe";
-    bool idle = platform.GetSecurityInfo(folder, &ours) && ours &&
+    bool idle = AdministratorsOnly(platform, folder) &&
                 (platform.DeleteFileA(data.c_str()) ||
                  !platform.PathFileExistsA(data.c_str()));
+    if (idle) EmptyFolder(platform, old.path);
+    HandleInformation info;
+    bool earlier = idle && platform.GetFileInformationByHandle(folder, &info) &&
+                   info.created < started;
     platform.CloseHandle(folder);
-    if (idle) DeleteFolderTree(platform, old.path);
+    if (earlier) platform.RemoveDirectoryA(old.path.c_str());
   }
 }
 
 bool CacheKit(PlatformServices& platform, const std::string& L,
-              const KitPins& pins, KitHold* hold, std::string* cache) {
+              const KitPins& pins, KitHold* hold, std::string* cache,
+              bool until_restart) {
   std::string parent = CacheParent(platform);
   if (!parent.empty()) SweepOldCaches(platform, parent);
-  if (CreateCache(platform, parent, hold, cache) &&
-      CopyPinnedKit(platform, L, *cache, pins, hold) &&
-      ScheduleCacheDeletion(platform, *cache, pins)) {
+  if (!CreateCache(platform, parent, hold, cache)) return false;
+  bool copied = CopyPinnedKit(platform, L, *cache, pins, hold);
+  if (copied &&
+      (!until_restart || ScheduleCacheDeletion(platform, *cache, pins))) {
     return true;
   }
-  DiscardCache(platform, *cache, hold);
+  // Once any deletion at restart may have been registered, the folder
+  // stays until then.
+  DiscardCache(platform, *cache, hold, copied && until_restart);
   return false;
 }
 
 void DiscardCache(PlatformServices& platform, const std::string& cache,
-                  KitHold* hold) {
+                  KitHold* hold, bool until_restart) {
   hold->Release();
-  if (!cache.empty()) DeleteFolderTree(platform, cache);
+  if (cache.empty()) return;
+  if (until_restart) {
+    EmptyFolder(platform, cache);
+  } else {
+    DeleteFolderTree(platform, cache);
+  }
 }

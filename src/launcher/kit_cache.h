@@ -18,16 +18,20 @@
 // the system's random generator.
 extern const char kCachePrefix[];
 
-// Where caches are made: the folder GetTempPath2A gives when it lies inside
-// the Windows folder (SystemTemp, for SYSTEM), else the Windows folder's
-// Temp. Never a user's profile, nor the kit folder. Empty when the Windows
-// folder is unknown.
+// Where caches are made: the Windows folder's SystemTemp when GetTempPath2A
+// gives exactly that (to SYSTEM), else the Windows folder's Temp. Never the
+// caller's TMP, which any user sets, nor the kit folder. Empty when the
+// Windows folder is unknown.
 std::string CacheParent(PlatformServices& platform);
 
 // Makes a fresh cache in `parent` and holds it (open, not a link, so that
 // it can be neither renamed nor removed) in `hold`; its path goes to
 // `cache`. A name that is taken is never used: another one is drawn, a few
-// times, and then the launcher gives up. False on any failure.
+// times, and then the launcher gives up. Before it is used, the folder
+// held is checked to be the one made: owned by Administrators or SYSTEM,
+// with the protected DACL that grants them alone. False on any failure;
+// what stands at the name then is removed only when it is empty or a
+// link, and `cache` stays untouched.
 bool CreateCache(PlatformServices& platform, const std::string& parent,
                  KitHold* hold, std::string* cache);
 
@@ -43,25 +47,36 @@ bool CopyPinnedKit(PlatformServices& platform, const std::string& L,
                    KitHold* hold);
 
 // Schedules the cache for deletion at the next restart: each pinned file's
-// copy, then the folder.
+// copy, then the folder. The restart deletes by name and follows a link
+// that has taken the folder's place, so from the first call on the folder
+// must stay until then (its files may go).
 bool ScheduleCacheDeletion(PlatformServices& platform, const std::string& cache,
                            const KitPins& pins);
 
 // Deletes the caches that earlier runs left in `parent`: folders named as
-// caches whose data.exe can be deleted (one that is running cannot). A link
-// so named is removed as a link; nothing is followed, as in the deletion of
-// the maintenance folder.
+// caches, made by administrators alone (as CreateCache checks), whose
+// data.exe can be deleted (one that is running cannot). Each is held while
+// it is emptied; the folder itself is removed only when it was made before
+// Windows last started (by more than a day, for a clock set forward since):
+// a later one may be named in a deletion at the next restart, and stays
+// until then. A link so named is removed as a link; nothing is followed, as
+// in the deletion of the maintenance folder.
 void SweepOldCaches(PlatformServices& platform, const std::string& parent);
 
 // The whole of it for one run: the caches earlier runs left deleted, then a
-// fresh cache holding the verified copy of the pinned kit of L, held, and
-// scheduled for deletion at the next restart. False when anything fails;
-// a cache made by then is deleted again.
+// fresh cache holding the verified copy of the pinned kit of L, held, and,
+// with `until_restart`, scheduled for deletion at the next restart (the
+// default build, which does not wait for the new installer). False when
+// anything fails; a cache made by then is deleted again, but for its
+// folder once its deletion at restart was asked for.
 bool CacheKit(PlatformServices& platform, const std::string& L,
-              const KitPins& pins, KitHold* hold, std::string* cache);
+              const KitPins& pins, KitHold* hold, std::string* cache,
+              bool until_restart);
 
-// Releases `hold` and deletes `cache` (when there is one) at once.
+// Releases `hold` and deletes `cache` (when there is one) at once: what it
+// holds, and the folder itself unless it is scheduled for deletion at the
+// next restart (`until_restart`), when it stays, empty, until then.
 void DiscardCache(PlatformServices& platform, const std::string& cache,
-                  KitHold* hold);
+                  KitHold* hold, bool until_restart);
 
 #endif  // LAUNCHER_LAUNCHER_KIT_CACHE_H_

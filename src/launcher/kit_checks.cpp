@@ -23,6 +23,14 @@ std::uint32_t ReadUpTo(PlatformServices& platform, Handle file,
   return total;
 }
 
+// Whether the open file or folder is a link: a junction, a symbolic link or
+// a mount point (a reparse point); true when that cannot be read.
+bool IsLink(PlatformServices& platform, Handle handle) {
+  HandleInformation info;
+  return !platform.GetFileInformationByHandle(handle, &info) ||
+         (info.attributes & kAttributeReparsePoint) != 0;
+}
+
 // Whether the two open files hold the same bytes, `size` of them each.
 bool SameBytes(PlatformServices& platform, Handle a, Handle b,
                std::uint64_t size) {
@@ -114,17 +122,21 @@ bool VerifyKit(PlatformServices& platform, const std::string& L,
                const KitPins& pins, KitHold* hold) {
   if (!IsPinned(pins)) return true;
   // The folders first, top down: once they are held, the paths below name
-  // what is hashed through the handles until those are released.
+  // what is hashed through the handles until those are released. A hold
+  // keeps a name, never where a link leads: whoever can write a link can
+  // point it elsewhere while it is held, so none may be on the way.
   Handle handle = 0;
   for (const std::string& folder : FoldersToHold(L, platform.GetCPInfo())) {
-    if (!hold->Open(folder, true, &handle)) return false;
+    if (!hold->Open(folder, true, &handle) || IsLink(platform, handle)) {
+      return false;
+    }
   }
   for (const KitFile& file : KitFiles(pins)) {
     if (!file.pin.pinned) continue;
     // Held, the file keeps the size it is asked for here.
     std::string path = L + "\\" + file.name;
     std::uint64_t size = 0;
-    if (!hold->Open(path, false, &handle) ||
+    if (!hold->Open(path, false, &handle) || IsLink(platform, handle) ||
         !platform.GetFileAttributesExA(path.c_str(), &size) ||
         size != file.pin.size ||
         ReadPinned(platform, handle, 0, file.pin) != PinnedRead::Same) {
@@ -143,9 +155,17 @@ bool IsCopyOf(PlatformServices& platform, const std::string& launcher,
       data_size != launcher_size) {
     return false;
   }
+  // Opened as a start would find them, through a link at the end too.
   KitHold files(platform);
   Handle a = 0;
   Handle b = 0;
-  return files.Open(launcher, false, &a) && files.Open(data, false, &b) &&
+  auto open = [&](const std::string& path, Handle* file) {
+    if (platform.OpenFileShared(path.c_str(), file) != OpenResult::Opened) {
+      return false;
+    }
+    files.Keep(*file);
+    return true;
+  };
+  return open(launcher, &a) && open(data, &b) &&
          SameBytes(platform, a, b, data_size);
 }

@@ -46,9 +46,9 @@ enum class PinnedRead { Same, Differs, Unreadable };
 PinnedRead ReadPinned(PlatformServices& platform, Handle in, Handle out,
                       const KitPin& pin);
 
-// Files and folders held open (PlatformServices::CreateFileA) so that
-// nobody can write, rename or delete them; released by Release or when the
-// hold is destroyed.
+// Files and folders held open (PlatformServices::CreateFileA, which holds a
+// link itself, not its target) so that nobody can write, rename or delete
+// them; released by Release or when the hold is destroyed.
 class KitHold {
  public:
   explicit KitHold(PlatformServices& platform) : platform_(platform) {}
@@ -79,7 +79,8 @@ std::vector<std::string> FoldersToHold(const std::string& L,
 // there and has its recorded size and digest, hashed through the handle that
 // keeps it; the files and the folders above them (FoldersToHold) are then in
 // `hold`, to be released once they have been used. False as soon as a
-// folder or file cannot be held so, a file is missing, or one differs: a
+// folder or file cannot be held so or is a link (a junction, a symbolic
+// link, a mount point), a file is missing, or one differs: a
 // file of another size before a byte of it is read, so that a huge (or
 // sparse) file cannot keep the launcher busy.
 // With nothing pinned: true, and nothing is asked of the platform.
@@ -87,8 +88,9 @@ bool VerifyKit(PlatformServices& platform, const std::string& L,
                const KitPins& pins, KitHold* hold);
 
 // True when the file `data` has exactly the bytes of the file `launcher`.
-// The sizes are compared first, the bytes only when they are equal; a file
-// that cannot be sized or read is not taken for a copy.
+// The sizes are compared first, the bytes only when they are equal, read
+// through a link as a start would find them, holding nothing; a file that
+// cannot be sized or read is not taken for a copy.
 bool IsCopyOf(PlatformServices& platform, const std::string& launcher,
               const std::string& data);
 

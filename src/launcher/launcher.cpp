@@ -104,7 +104,7 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   KitHold hold(platform);
   std::string cache;
   bool cached = IsPinned(pins) && platform.CheckTokenMembership();
-  if (cached ? !CacheKit(platform, *L, pins, &hold, &cache)
+  if (cached ? !CacheKit(platform, *L, pins, &hold, &cache, true)
              : !VerifyKit(platform, *L, pins, &hold)) {
     return;
   }
@@ -131,7 +131,7 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
       started = ready && LaunchNewInstaller(platform, &process, &hold);
     }
   }
-  if (cached && !started) DiscardCache(platform, cache, &hold);
+  if (cached && !started) DiscardCache(platform, cache, &hold, true);
 }
 
 bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,

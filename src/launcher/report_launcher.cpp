@@ -22,7 +22,7 @@ int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
              std::string* cache) {
   bool pinned = IsPinned(pins);
   bool cached = pinned && platform.CheckTokenMembership();
-  if (cached ? !CacheKit(platform, L, pins, hold, cache)
+  if (cached ? !CacheKit(platform, L, pins, hold, cache, false)
              : !VerifyKit(platform, L, pins, hold)) {
     cache->clear();  // deleted again, if it was made
     log.Error("Kit check: " + L +
@@ -143,12 +143,14 @@ int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
     code = RemoveAndInstall(platform, log, mode, M, cache.empty() ? *L : cache,
                             !cache.empty(), time_limit_ms, &hold);
   }
-  // The wait is over: the cache goes now, its setup.log already in the log;
-  // while what was started may still run (the time limit passed, an end
-  // was not seen), it waits for the restart.
+  // The wait is over: the cache goes now, its setup.log already in the log.
+  // While what was started may still run (the time limit passed, an end
+  // was not seen), it stays, and only then is it named for deletion at the
+  // next restart, which would follow whatever took its place.
   if (!cache.empty()) {
     bool running = code == kExitTimeLimit || code == kExitWaitFailed;
-    DiscardCache(platform, running ? std::string() : cache, &hold);
+    DiscardCache(platform, running ? std::string() : cache, &hold, false);
+    if (running) ScheduleCacheDeletion(platform, cache, pins);
     log.Info(platform.PathFileExistsA(cache.c_str())
                  ? "The cache " + cache + " stays until the next restart"
                  : "Deleted the cache " + cache);

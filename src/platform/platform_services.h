@@ -78,6 +78,14 @@ enum class NamespaceResult { Created, AlreadyExists, Failed };
 // other failure.
 enum class FolderResult { Created, AlreadyExists, Failed };
 
+// What GetFileInformationByHandle tells of an open file or folder: its
+// attribute bits and when it was made (a FILETIME: 100 ns units since 1601,
+// UTC).
+struct HandleInformation {
+  std::uint32_t attributes = 0;
+  std::uint64_t created = 0;
+};
+
 // What OpenFileShared made of a path: an open handle, a file that another
 // process holds so that it cannot be read now (a sharing or lock
 // violation: worth asking again), or any other failure.
@@ -168,12 +176,19 @@ class PlatformServices {
 
   // Opens the existing file `path` for reading (with `folder`, the existing
   // folder, through backup semantics), shared for reading only (a folder
-  // also for writing, so that entries can still be made in it). While the
-  // handle is open no process, this one included, can write, replace,
-  // rename or delete what it names; starting a held file as a program and
-  // copying from it still work. False when the path names nothing of that
-  // kind or another process's open is in the way. CloseHandle releases it.
+  // also for writing, so that entries can still be made in it). A link at
+  // the end of the path is not followed: the handle holds the link itself
+  // (links before it are followed). While the handle is open no process,
+  // this one included, can write, replace, rename or delete what it names;
+  // starting a held file as a program and copying from it still work. The
+  // target of a held link can still be changed. False when the path names
+  // nothing of that kind or another process's open is in the way.
+  // CloseHandle releases it.
   virtual bool CreateFileA(const char* path, bool folder, Handle* file) = 0;
+  // What the open `file` (a file or a folder, a link itself when opened as
+  // one) is and when it was made.
+  virtual bool GetFileInformationByHandle(Handle file,
+                                          HandleInformation* info) = 0;
   // Reads up to `size` bytes at the handle's position into `buffer` and
   // moves on; `*read` is 0 at the end of the file.
   virtual bool ReadFile(Handle file, void* buffer, std::uint32_t size,
@@ -258,8 +273,10 @@ class PlatformServices {
                                                    std::uint32_t size) = 0;
   // The temporary folder GetTempPath2W gives (with its final "\"), when
   // its ANSI form is exact; 0 where the call is absent (before Windows 11
-  // and its updates for 10, Wine) or fails. For SYSTEM it is the Windows
-  // folder's SystemTemp, for everyone else a folder of their profile.
+  // and its updates for 10, Wine 8) or fails. For SYSTEM it is the Windows
+  // folder's SystemTemp; for everyone else it is the caller's TMP, which
+  // the user sets (an elevated administrator's too, from their unelevated
+  // processes): any folder at all.
   virtual std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) = 0;
   // Fills `buffer` with `size` bytes of the system's cryptographic random
   // generator (RtlGenRandom).
@@ -276,6 +293,12 @@ class PlatformServices {
   // Whether the owner of the open `object` is Administrators or SYSTEM
   // (GetSecurityInfo): no unelevated process can make such an object.
   virtual bool GetSecurityInfo(Handle object, bool* administrators_own) = 0;
+  // Whether the DACL of the open `object` is protected (it takes nothing
+  // from its parent) and lets no account but SYSTEM and Administrators
+  // write, append, make entries, delete, change the DACL or take ownership
+  // (GetSecurityInfo): the DACL that CreateDirectoryA gives. False in
+  // `*administrators_only` for a missing DACL, which lets everyone in.
+  virtual bool GetProtectedDacl(Handle object, bool* administrators_only) = 0;
   // Opens the existing file `path` for reading, sharing reading, writing
   // and deletion with everyone: only a process that shares nothing (or
   // locks the file) stands in the way. Nothing is held; ReadFile reads it.
@@ -293,6 +316,12 @@ class PlatformServices {
   // MOVEFILE_DELAY_UNTIL_REBOOT); administrators only.
   virtual bool MoveFileExA(const char* path) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // The clock, to tell what was made before Windows last started: the
+  // system time (GetSystemTimeAsFileTime, a FILETIME), and the milliseconds
+  // since the start (GetTickCount64, looked up at run time: false where it
+  // is absent, as on Windows XP).
+  virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
+  virtual bool GetTickCount64(std::uint64_t* milliseconds) = 0;
 #if LAUNCHER_REPORT
   // ---- The report build: waiting for a whole installation, judging it
   // and keeping a log. Only a launcher built with LAUNCHER_REPORT has these.

@@ -67,6 +67,13 @@ OpenResult OpenFileShared(const char* path, Handle* file);
 bool CreateNewFileA(const char* path, Handle* file);
 bool WriteFile(Handle file, const void* buffer, std::uint32_t size);
 
+// What an open handle tells, and the clock (windows_handles.cpp).
+bool UnderWine();
+bool GetFileInformationByHandle(Handle file, HandleInformation* info);
+bool GetProtectedDacl(Handle object, bool* administrators_only);
+std::uint64_t GetSystemTimeAsFileTime();
+bool GetTickCount64(std::uint64_t* milliseconds);
+
 #if LAUNCHER_REPORT
 // The report build's members that take more than a call
 // (windows_report.cpp).

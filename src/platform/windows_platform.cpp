@@ -206,8 +206,10 @@ class WindowsPlatform : public PlatformServices {
   // the files below as it is.
   bool CreateFileA(const char* path, bool folder, Handle* file) override {
     DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    // The hold is on the name: a link at the end is held itself.
     DWORD flags =
-        folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN;
+        FILE_FLAG_OPEN_REPARSE_POINT |
+        (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_FLAG_SEQUENTIAL_SCAN);
     HANDLE handle = ::CreateFileA(path, GENERIC_READ, share, nullptr,
                                   OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
@@ -220,6 +222,10 @@ class WindowsPlatform : public PlatformServices {
     }
     *file = ToHandle(handle);
     return true;
+  }
+  bool GetFileInformationByHandle(Handle file,
+                                  HandleInformation* info) override {
+    return windows::GetFileInformationByHandle(file, info);
   }
   bool ReadFile(Handle file, void* buffer, std::uint32_t size,
                 std::uint32_t* read) override {
@@ -368,7 +374,13 @@ class WindowsPlatform : public PlatformServices {
     return windows::OpenFolderA(path, folder);
   }
   bool GetSecurityInfo(Handle object, bool* administrators_own) override {
-    return windows::GetSecurityInfo(object, administrators_own);
+    // Wine makes every file its one user's (windows_handles.cpp).
+    *administrators_own = windows::UnderWine();
+    return *administrators_own ||
+           windows::GetSecurityInfo(object, administrators_own);
+  }
+  bool GetProtectedDacl(Handle object, bool* administrators_only) override {
+    return windows::GetProtectedDacl(object, administrators_only);
   }
   OpenResult OpenFileShared(const char* path, Handle* file) override {
     return windows::OpenFileShared(path, file);
@@ -383,6 +395,12 @@ class WindowsPlatform : public PlatformServices {
     return ::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   }
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  std::uint64_t GetSystemTimeAsFileTime() override {
+    return windows::GetSystemTimeAsFileTime();
+  }
+  bool GetTickCount64(std::uint64_t* milliseconds) override {
+    return windows::GetTickCount64(milliseconds);
+  }
   bool CreateProcessSuspendedA(const char* application, char* command_line,
                                const char* current_directory,
                                ProcessInformation* info) override {

@@ -82,10 +82,28 @@ TEST(SimulatedPlatformTest, NewFoldersAndTheirOpens) {
   EXPECT_TRUE(p.WriteFile(file, "abc", 3));
   EXPECT_EQ(p.Find("C:\\Windows\\Temp\\new\\a")->writers,
             p.Find("C:\\Windows\\Temp\\new")->writers);
+  ASSERT_TRUE(p.GetProtectedDacl(folder, &administrators));
+  EXPECT_TRUE(administrators);
   p.CloseHandle(folder);
   ASSERT_TRUE(p.OpenFolderA("C:\\Elsewhere", &folder));
   ASSERT_TRUE(p.GetSecurityInfo(folder, &administrators));
   EXPECT_FALSE(administrators);  // a user made it
+  ASSERT_TRUE(p.GetProtectedDacl(folder, &administrators));
+  EXPECT_FALSE(administrators);
+  // Until it is held, a new folder can be swapped for another; the owner
+  // and the DACL, read through the handle, tell.
+  ASSERT_EQ(p.CreateDirectoryA("C:\\Windows\\Temp\\fresh"),
+            FolderResult::Created);
+  ASSERT_TRUE(p.RenameByOtherProcess("C:\\Windows\\Temp\\fresh",
+                                     "C:\\Windows\\Temp\\away"));
+  p.AddFolder("C:\\Windows\\Temp\\fresh");
+  p.SetSecurity("C:\\Windows\\Temp\\fresh", "Administrators",
+                {"SYSTEM", "Administrators", "Users"}, true);
+  ASSERT_TRUE(p.OpenFolderA("C:\\Windows\\Temp\\fresh", &folder));
+  ASSERT_TRUE(p.GetSecurityInfo(folder, &administrators));
+  EXPECT_TRUE(administrators);
+  ASSERT_TRUE(p.GetProtectedDacl(folder, &administrators));
+  EXPECT_FALSE(administrators);  // Users may write it
 }
 
 // A shared open holds nothing; a node kept from everyone refuses opens and

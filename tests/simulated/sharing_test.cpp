@@ -49,4 +49,26 @@ TEST(SimulatedPlatformTest, HeldFilesRefuseChangeUntilClosed) {
   EXPECT_FALSE(p.CreateFileA("C:\\other.exe", false, &file));
 }
 
+// A hold keeps a name: a link at the end of the path is held itself, so it
+// can be neither renamed nor deleted, but whoever can write it can point
+// it elsewhere, and the path then names what it points to.
+TEST(SimulatedPlatformTest, HeldLinksCanBeRepointed) {
+  SimulatedPlatform p;
+  p.AddFile("C:\\Real\\data.exe", "genuine");
+  p.AddFile("C:\\Evil\\data.exe", "planted");
+  p.AddLink("C:\\Kit", "C:\\Real", true);
+  Handle link = 0;
+  ASSERT_TRUE(p.CreateFileA("C:\\Kit", true, &link));
+  HandleInformation info;
+  ASSERT_TRUE(p.GetFileInformationByHandle(link, &info));
+  EXPECT_EQ(info.attributes, kAttributeDirectory | kAttributeReparsePoint);
+  EXPECT_TRUE(p.Held("C:\\Kit"));
+  EXPECT_FALSE(p.Held("C:\\Real"));
+  EXPECT_FALSE(p.RenameByOtherProcess("C:\\Kit", "C:\\Moved"));
+  EXPECT_FALSE(p.DeleteByOtherProcess("C:\\Kit"));
+  EXPECT_TRUE(p.RepointByOtherProcess("C:\\Kit", "C:\\Evil"));
+  EXPECT_FALSE(p.RepointByOtherProcess("C:\\Real", "C:\\Evil"));
+  EXPECT_EQ(p.Find("C:\\Kit\\data.exe")->content, "planted");
+}
+
 }  // namespace

@@ -436,6 +436,53 @@ check_eq "the maintenance folder stays as planted" "$planted" \
   "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
 rm -f "$(unix_of "$KIT\\data.exe")"
 
+# ---- Caches and the restart ----
+# A restart deletion goes by name: a cache named in the pending-restart
+# list must still be there, or a link could take its place. Wine carries
+# the deletions out at every new wineserver start, so one server serves
+# both runs and the reading of the list.
+pending_caches() {
+  "$WINE_LOADER" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
+    grep -Eio "$CACHE_PATTERN" | sort -fu
+}
+# Names in C:\windows\temp as Windows matches them: without case.
+caches_left() { find "$(unix_of 'C:\windows\temp')" -maxdepth 1 -iname "${1:-InstallerLauncherKit-*}"; }
+# started_cache_within: the cache data.exe started from, waited for.
+started_cache_within() {
+  local found
+  for _ in $(seq 100); do found=$(started_cache) && break; sleep 0.2; done
+  echo "$found"
+}
+
+section "two elevated pinned runs before a restart, the user's TMP under the Windows folder"
+prepare_kit pinned
+mkdir -p "$(unix_of 'C:\windows\temp\mine')"
+"$WINESERVER" -p
+"$WINE_LOADER" reg add 'HKCU\Environment' /v TMP /d 'C:\windows\temp\mine' /f >/dev/null 2>&1
+reset_log
+TMP='C:\windows\temp\mine' run_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+first=$(started_cache_within)
+check "the first run starts data.exe from a cache in C:\\windows\\temp, not in TMP" test -n "$first"
+reset_log
+TMP='C:\windows\temp\mine' run_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+second=$(started_cache_within)
+check "the second run starts data.exe from a fresh cache" \
+  test -n "$second" -a "${second,,}" != "${first,,}"
+sleep 1  # data.exe ends
+named=$(pending_caches)
+check "both caches are named in the pending-restart list" test "$(echo "$named" | grep -c .)" -ge 2
+for cache in $named; do
+  check "$cache, named for deletion at restart, is still there" \
+    test -n "$(caches_left "${cache##*\\}")"
+done
+check_eq "nothing went into TMP" "" "$(ls -A "$(unix_of 'C:\windows\temp\mine')")"
+"$WINE_LOADER" reg delete 'HKCU\Environment' /v TMP /f >/dev/null 2>&1
+"$WINESERVER" -k
+"$WINE_LOADER" wineboot -r >/dev/null 2>&1
+wait_prefix
+check_eq "no cache is left once the prefix has restarted" "" "$(caches_left)"
+
 # ---- data.exe the launcher itself ----
 # Started, it would start itself again and again: the prefix would never
 # fall idle.

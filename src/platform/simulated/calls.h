@@ -61,6 +61,10 @@ enum class Op {
   GetCurrentThreadId,
   GetFileSecurityA,
   OpenAppendFileA,
+  GetFileInformationByHandle,
+  GetProtectedDacl,
+  GetSystemTimeAsFileTime,
+  GetTickCount64,
   exit,
 };
 

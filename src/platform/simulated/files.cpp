@@ -39,7 +39,8 @@ bool SimulatedPlatform::Node::operator==(const Node& other) const {
          attributes == other.attributes && content == other.content &&
          target == other.target && in_use == other.in_use &&
          owner == other.owner && writers == other.writers &&
-         names == other.names && locked_until == other.locked_until;
+         names == other.names && locked_until == other.locked_until &&
+         dacl_protected == other.dacl_protected && created == other.created;
 }
 
 SimulatedPlatform::SimulatedPlatform() {

@@ -63,6 +63,10 @@ const char* SimulatedPlatform::Name(Op op) {
       "GetCurrentThreadId",
       "GetFileSecurityA",
       "OpenAppendFileA",
+      "GetFileInformationByHandle",
+      "GetProtectedDacl",
+      "GetSystemTimeAsFileTime",
+      "GetTickCount64",
       "exit",
   };
   return kNames[static_cast<int>(op)];

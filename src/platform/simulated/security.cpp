@@ -14,10 +14,12 @@ using simulated::ParentOf;
 
 void SimulatedPlatform::SetSecurity(const std::string& path,
                                     const std::string& owner,
-                                    const std::vector<std::string>& writers) {
+                                    const std::vector<std::string>& writers,
+                                    bool dacl_protected) {
   Node& node = tree_[KeyOf(path)];
   node.owner = owner;
   node.writers = writers;
+  node.dacl_protected = dacl_protected;
 }
 
 void SimulatedPlatform::SetNames(const std::string& path, std::uint32_t names) {
@@ -79,6 +81,8 @@ FolderResult SimulatedPlatform::CreateDirectoryA(const char* path) {
   // whatever its parent allows.
   node.owner = "Administrators";
   node.writers = {"SYSTEM", "Administrators"};
+  node.dacl_protected = true;
+  node.created = SystemTime();
   return FolderResult::Created;
 }
 
@@ -104,6 +108,34 @@ bool SimulatedPlatform::GetSecurityInfo(Handle object,
   return true;
 }
 
+bool SimulatedPlatform::GetProtectedDacl(Handle object,
+                                         bool* administrators_only) {
+  if (Record(Op::GetProtectedDacl, std::to_string(object))) return false;
+  auto it = files_.find(object);
+  if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
+  const Node& node = tree_.at(it->second.key);
+  *administrators_only =
+      node.dacl_protected &&
+      std::all_of(node.writers.begin(), node.writers.end(),
+                  [](const std::string& account) {
+                    return account == "SYSTEM" || account == "Administrators";
+                  });
+  return true;
+}
+
+bool SimulatedPlatform::GetFileInformationByHandle(Handle file,
+                                                   HandleInformation* info) {
+  if (Record(Op::GetFileInformationByHandle, std::to_string(file))) {
+    return false;
+  }
+  auto it = files_.find(file);
+  if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
+  const Node& node = tree_.at(it->second.key);
+  info->attributes = simulated::Reported(node);
+  info->created = node.created;
+  return true;
+}
+
 OpenResult SimulatedPlatform::OpenFileShared(const char* path, Handle* file) {
   if (Record(Op::OpenFileShared, path)) return OpenResult::Failed;
   std::string key = Resolve(path, true);
@@ -123,6 +155,7 @@ bool SimulatedPlatform::CreateNewFileA(const char* path, Handle* file) {
   node.name = LastPart(key);
   node.owner = "Administrators";
   node.writers = tree_.at(ParentOf(key)).writers;
+  node.created = SystemTime();
   *file = OpenKey(key, false, true);
   return true;
 }

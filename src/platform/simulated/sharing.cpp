@@ -62,8 +62,16 @@ bool SimulatedPlatform::DeleteByOtherProcess(const std::string& path) {
   return true;
 }
 
+bool SimulatedPlatform::RepointByOtherProcess(const std::string& path,
+                                              const std::string& target) {
+  auto it = tree_.find(Resolve(path, false));
+  if (it == tree_.end() || it->second.target.empty()) return false;
+  it->second.target = target;
+  return true;
+}
+
 bool SimulatedPlatform::Held(const std::string& path) const {
-  return HeldKey(ResolveParts(SplitPath(path), true, 0));
+  return HeldKey(ResolveParts(SplitPath(path), false, 0));
 }
 
 bool SimulatedPlatform::RefusesChange(const std::string& key) const {
@@ -102,7 +110,7 @@ Handle SimulatedPlatform::OpenKey(const std::string& key, bool shared,
 bool SimulatedPlatform::CreateFileA(const char* path, bool folder,
                                     Handle* file) {
   if (Record(Op::CreateFileA, path, folder ? "folder" : "file")) return false;
-  std::string key = Resolve(path, true);
+  std::string key = Resolve(path, false);  // a link itself
   auto it = tree_.find(key);
   if (it == tree_.end() || IsFolder(key) != folder || it->second.in_use ||
       Locked(key)) {

@@ -27,7 +27,8 @@
 //     non-empty folders refuse removal;
 //   - links (reparse points) are followed inside a path; as the last part of
 //     a path they are the link itself, which DeleteFileA (file links) or
-//     RemoveDirectoryA (folder links) removes without touching the target;
+//     RemoveDirectoryA (folder links) removes without touching the target,
+//     and which CreateFileA holds; a held link can still be re-pointed;
 //   - named mutexes exist while any process holds a handle to one; their
 //     names are case-sensitive; a mutex another user made refuses access;
 //   - the token has the Administrators group enabled or not; a private
@@ -77,12 +78,18 @@
 //   - every file and folder has an owner and the accounts its DACL lets
 //     change it, as data, and a number of names (hard links); a folder this
 //     process creates is owned by Administrators and grants SYSTEM and
-//     Administrators alone; a file created in a folder inherits its writers.
+//     Administrators alone, in a protected DACL; a file created in a folder
+//     inherits its writers. What this process makes has its creation time;
+//   - GetTempPath2A, where it exists, gives the process's TMP, or the
+//     Windows folder's SystemTemp to SYSTEM;
 //   - a file opened shared (OpenFileShared) holds nothing, and only a
 //     process that shares nothing with anyone (a locked node) refuses it,
 //     and reads from it, until the clock reaches its time;
 //   - MoveFileExA keeps deletions for the next restart (Restart), when they
-//     happen in order: a file, or a folder that is empty by then.
+//     happen in order, by name, following a link that has taken the place
+//     of a folder on the way: a file, or a folder that is empty by then.
+//     The system time runs on from the start of Windows (boot_time) with
+//     the tick count, and a restart starts both afresh.
 // Every call is recorded in order, and any call can be made to fail.
 //
 // The members are defined beside this header, by the part of Windows they
@@ -92,7 +99,8 @@
 // administrators, opens that follow no link or hold nothing, writing),
 // jobs.cpp (the clock, process trees, jobs), session.cpp (the drives of
 // the session, the programs policy allows), system.cpp (the Windows
-// folder, the random generator, Sleep, restarts), search.cpp,
+// folder, TMP, the random generator, Sleep, the time since Windows
+// started, restarts), search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
 // in headers of their own, by the same parts: calls.h, tree.h and
@@ -122,14 +130,19 @@ class SimulatedPlatform : public PlatformServices {
   void SetInUse(const std::string& path);
   void SetShortName(const std::string& path, const std::string& short_name);
   void Remove(const std::string& path);  // the node and all below it
-  // The owner and the accounts that may change the node.
+  // The owner and the accounts that may change the node; with
+  // `dacl_protected`, its DACL takes nothing from its parent.
   void SetSecurity(const std::string& path, const std::string& owner,
-                   const std::vector<std::string>& writers);
+                   const std::vector<std::string>& writers,
+                   bool dacl_protected = false);
   void SetNames(const std::string& path, std::uint32_t names);
   // Another process shares `path` with nobody until the clock reaches
   // `until_ms`.
   void SetLocked(const std::string& path, std::uint64_t until_ms);
-  // The machine restarts: the deletions MoveFileExA kept happen, in order.
+  // When the node at `path` was made (a FILETIME).
+  void SetCreated(const std::string& path, std::uint64_t file_time);
+  // The machine restarts: the deletions MoveFileExA kept happen, in order,
+  // and Windows starts afresh a minute later.
   void Restart();
   // A named mutex that another process holds open; `access_denied` when its
   // security refuses this process (as one made by another user).
@@ -147,6 +160,10 @@ class SimulatedPlatform : public PlatformServices {
   bool WriteByOtherProcess(const std::string& path, const std::string& content);
   bool RenameByOtherProcess(const std::string& from, const std::string& to);
   bool DeleteByOtherProcess(const std::string& path);
+  // Points the link at `path` elsewhere; a hold on the link, which shares
+  // writing, does not stand in the way. False when `path` is no link.
+  bool RepointByOtherProcess(const std::string& path,
+                             const std::string& target);
 
   std::string system_directory = "C:\\Windows\\system32";
   std::string module_file_name = "D:\\Setup\\launcher.exe";
@@ -178,9 +195,14 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t tick_base = 0;
   LocalTime local_time = {2026, 12, 9, 10, 20, 30, 0, -60};
   std::uint32_t thread_id = 420;
-  // What GetTempPath2A gives ("": the call is absent, as before Windows 11
-  // and under Wine).
-  std::string temp_path2;
+  // Whether GetTempPath2A exists (Windows 11, Wine 10), and the process's
+  // TMP, which it gives to anyone but SYSTEM (user "SYSTEM").
+  bool has_temp_path2 = false;
+  std::string tmp = "C:\\Users\\admin\\AppData\\Local\\Temp";
+  // When Windows last started (a FILETIME: 2026-12-09 08:00 UTC), and how
+  // long before this process began, in milliseconds.
+  std::uint64_t boot_time = 134412768000000000ull;
+  std::uint64_t uptime_ms = 3600000;
   // The random generator gives these bytes first, then a count from 0.
   std::string random_bytes;
   // Run after each recorded call: what other processes do meanwhile.
@@ -210,6 +232,8 @@ class SimulatedPlatform : public PlatformServices {
   const std::vector<std::string>& pending_deletions() const {
     return pending_deletions_;
   }
+  // The system time now (a FILETIME).
+  std::uint64_t SystemTime() const;
   bool exited() const { return exited_; }
   int exit_code() const { return exit_code_; }
   bool called_after_exit() const { return called_after_exit_; }
@@ -247,6 +271,8 @@ class SimulatedPlatform : public PlatformServices {
   MutexResult CreateMutexA(const char* name, Handle* mutex) override;
   bool GetFileAttributesExA(const char* path, std::uint64_t* size) override;
   bool CreateFileA(const char* path, bool folder, Handle* file) override;
+  bool GetFileInformationByHandle(Handle file,
+                                  HandleInformation* info) override;
   bool ReadFile(Handle file, void* buffer, std::uint32_t size,
                 std::uint32_t* read) override;
   bool CheckTokenMembership() override;
@@ -264,11 +290,14 @@ class SimulatedPlatform : public PlatformServices {
   FolderResult CreateDirectoryA(const char* path) override;
   bool OpenFolderA(const char* path, Handle* folder) override;
   bool GetSecurityInfo(Handle object, bool* administrators_own) override;
+  bool GetProtectedDacl(Handle object, bool* administrators_only) override;
   OpenResult OpenFileShared(const char* path, Handle* file) override;
   bool CreateNewFileA(const char* path, Handle* file) override;
   bool WriteFile(Handle file, const void* buffer, std::uint32_t size) override;
   bool MoveFileExA(const char* path) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t GetSystemTimeAsFileTime() override;
+  bool GetTickCount64(std::uint64_t* milliseconds) override;
   bool CreateProcessSuspendedA(const char* application, char* command_line,
                                const char* current_directory,
                                ProcessInformation* info) override;
@@ -381,7 +410,7 @@ class SimulatedPlatform : public PlatformServices {
   std::set<std::string> namespaces_;            // every one that exists
   std::map<std::string, std::string> aliases_;  // this process's: -> key
   std::vector<Process> processes_;
-  std::vector<std::string> pending_deletions_;  // keys, in order
+  std::vector<std::string> pending_deletions_;  // names, in order
   std::uint8_t next_random_ = 0;
   std::map<Handle, Job> jobs_;
   std::uint32_t now_ = 0;

@@ -8,6 +8,9 @@
 
 namespace {
 
+// FILETIME units (100 ns) in a millisecond.
+constexpr std::uint64_t kFileTimePerMs = 10000;
+
 // Copies `text` as the ANSI folder queries do: its length on success, the
 // size it needs when `size` is too small.
 std::uint32_t GiveFolder(const std::string& text, char* buffer,
@@ -28,8 +31,10 @@ std::uint32_t SimulatedPlatform::GetSystemWindowsDirectoryA(
 
 std::uint32_t SimulatedPlatform::GetTempPath2A(char* buffer,
                                                std::uint32_t size) {
-  if (Record(Op::GetTempPath2A, "") || temp_path2.empty()) return 0;
-  return GiveFolder(temp_path2, buffer, size);
+  if (Record(Op::GetTempPath2A, "") || !has_temp_path2) return 0;
+  std::string folder =
+      user == "SYSTEM" ? windows_directory + "\\SystemTemp" : tmp;
+  return GiveFolder(folder + "\\", buffer, size);
 }
 
 bool SimulatedPlatform::GenerateRandom(void* buffer, std::uint32_t size) {
@@ -50,7 +55,7 @@ bool SimulatedPlatform::MoveFileExA(const char* path) {
   if (Record(Op::MoveFileExA, path)) return false;
   std::string key = Resolve(path, false);
   if (tree_.count(key) == 0) return false;
-  pending_deletions_.push_back(key);
+  pending_deletions_.push_back(path);
   return true;
 }
 
@@ -65,10 +70,35 @@ void SimulatedPlatform::SetLocked(const std::string& path,
   tree_[simulated::KeyOf(path)].locked_until = until_ms;
 }
 
+// The Session Manager deletes by name, as SYSTEM, before anyone logs on: a
+// link that has taken the place of a folder on the way is followed.
 void SimulatedPlatform::Restart() {
   files_.clear();
-  for (const std::string& key : pending_deletions_) {
+  for (const std::string& name : pending_deletions_) {
+    std::string key = Resolve(name, false);
     if (tree_.count(key) != 0 && !HasChildren(key)) tree_.erase(key);
   }
   pending_deletions_.clear();
+  boot_time = SystemTime() + 60 * kFileTimePerMs * 1000;
+  uptime_ms = 0 - std::uint64_t{now()};  // the tick count starts at 0
+}
+
+void SimulatedPlatform::SetCreated(const std::string& path,
+                                   std::uint64_t file_time) {
+  tree_[simulated::KeyOf(path)].created = file_time;
+}
+
+std::uint64_t SimulatedPlatform::SystemTime() const {
+  return boot_time + (uptime_ms + now()) * kFileTimePerMs;
+}
+
+std::uint64_t SimulatedPlatform::GetSystemTimeAsFileTime() {
+  if (Record(Op::GetSystemTimeAsFileTime, "")) return 0;
+  return SystemTime();
+}
+
+bool SimulatedPlatform::GetTickCount64(std::uint64_t* milliseconds) {
+  if (Record(Op::GetTickCount64, "")) return false;
+  *milliseconds = uptime_ms + now();
+  return true;
 }

@@ -23,6 +23,10 @@ struct Node {
   // Another process shares it with nobody, or has locked it, until the
   // clock reaches this; 0: never.
   std::uint64_t locked_until = 0;
+  // The DACL takes nothing from the parent (a folder CreateDirectoryA made).
+  bool dacl_protected = false;
+  // When it was made (a FILETIME); 0, long ago, for what the test set up.
+  std::uint64_t created = 0;
   bool operator==(const Node& other) const;
 };
 
