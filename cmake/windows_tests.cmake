@@ -82,6 +82,7 @@ add_test(NAME pe_properties
           "$<TARGET_FILE:launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
 set_tests_properties(pe_properties PROPERTIES LABELS pe TIMEOUT 60)
 # The report build keeps the same properties: imports, icon, no manifest.
+include(cmake/signed_kit_tests.cmake)
 add_test(NAME pe_properties_report
   COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
           "$<TARGET_FILE:report_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}")
@@ -90,7 +91,7 @@ set_tests_properties(pe_properties_report PROPERTIES LABELS pe TIMEOUT 60)
 # Every Wine suite in each prefix. A suite that needs 32-bit Wine where it
 # cannot run reports itself skipped (exit code 77).
 foreach(prefix ${launcher_wine_prefixes})
-  foreach(suite spine deletion removal report)
+  foreach(suite spine deletion removal report signed)
     set(name wine_${suite}_${launcher_wine_build}_${prefix})
     add_test(NAME ${name} COMMAND bash "${CMAKE_SOURCE_DIR}/tests/wine/${suite}.sh")
     set_tests_properties(${name} PROPERTIES

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 . tools/deps.sh
-ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev
+ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev libssl-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 status=0

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 # clang-tidy counts the warnings it suppressed in system headers on stderr.
 quiet() { "$@" 2> >(grep -v ' warnings generated\.$' >&2); }
 . tools/deps.sh
-ensure_packages clang-format clang-tidy cmake g++ libgtest-dev g++-mingw-w64-i686-posix
+ensure_packages clang-format clang-tidy cmake g++ libgtest-dev libssl-dev g++-mingw-w64-i686-posix
 
 sources=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'fuzz/*.cpp')
 echo "== clang-format"

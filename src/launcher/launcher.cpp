@@ -55,7 +55,7 @@ Claim ClaimPrivateMutex(PlatformServices& platform) {
 
 }  // namespace
 
-int LauncherMain(PlatformServices& platform, const KitPins& pins) {
+int LauncherMain(PlatformServices& platform, const KitTrust& pins) {
   // Before anything can load a DLL: none from the current folder, ever.
   platform.SetDefaultDllDirectories();
   if (!ClaimLauncherMutex(platform)) return 0;
@@ -88,7 +88,7 @@ LaunchMode ModeForArgumentCount(int argc) {
 }
 
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
-                 const KitPins& pins) {
+                 const KitTrust& pins) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
   if (!L) return;
@@ -99,11 +99,16 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   // verified copy of its kit (K), never from its own folder.
   KitHold hold(platform);
   std::string cache;
+#if LAUNCHER_SIGNED_KIT
+  if (AdmitKit(platform, *L, pins, &hold, &cache) != KitRefusal::None) return;
+  bool cached = !cache.empty();
+#else
   bool cached = IsPinned(pins) && platform.CheckTokenMembership();
   if (cached ? !CacheKit(platform, *L, pins, &hold, &cache)
              : !VerifyKit(platform, *L, pins, &hold)) {
     return;
   }
+#endif
   const std::string& K = cached ? cache : *L;
   bool started = false;
   if (!IsCopyOf(platform, module, NewInstallerPath(K))) {

@@ -78,6 +78,12 @@ bool GetFileSecurityA(const char* path, FileSecurity* security);
 bool OpenAppendFileA(const char* path, Handle* file);
 #endif  // LAUNCHER_REPORT
 
+#if LAUNCHER_SIGNED_KIT
+// PlatformServices::VerifySignature (windows_signature.cpp).
+bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
+                     const std::uint8_t* signature, std::uint32_t size);
+#endif  // LAUNCHER_SIGNED_KIT
+
 }  // namespace windows
 
 #endif  // LAUNCHER_PLATFORM_WINDOWS_INTERNAL_H_

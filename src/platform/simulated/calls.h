@@ -60,6 +60,7 @@ enum class Op {
   GetCurrentThreadId,
   GetFileSecurityA,
   OpenAppendFileA,
+  VerifySignature,
   exit,
 };
 

@@ -62,6 +62,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "GetCurrentThreadId",
       "GetFileSecurityA",
       "OpenAppendFileA",
+      "VerifySignature",
       "exit",
   };
   return kNames[static_cast<int>(op)];

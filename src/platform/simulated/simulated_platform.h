@@ -73,7 +73,10 @@
 //     process that shares nothing with anyone (a locked node) refuses it,
 //     and reads from it, until the clock reaches its time;
 //   - MoveFileExA keeps deletions for the next restart (Restart), when they
-//     happen in order: a file, or a folder that is empty by then.
+//     happen in order: a file, or a folder that is empty by then;
+//   - VerifySignature checks RSA PKCS#1 v1.5 signatures with the host's
+//     libcrypto, as Windows' providers do: a signature must be exactly as
+//     long as the key's modulus (signature.cpp).
 // Every call is recorded in order, and any call can be made to fail.
 //
 // The members are defined beside this header, by the part of Windows they
@@ -82,7 +85,7 @@
 // other processes), security.cpp (owners and writers, folders made for
 // administrators, opens that follow no link or hold nothing, writing),
 // jobs.cpp (the clock, process trees, jobs), system.cpp (the Windows
-// folder, the random generator, Sleep, restarts), search.cpp,
+// folder, the random generator, Sleep, restarts), signature.cpp, search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
 // in headers of their own, by the same parts: calls.h, tree.h and
@@ -270,6 +273,9 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t GetCurrentThreadId() override;
   bool GetFileSecurityA(const char* path, FileSecurity* security) override;
   bool OpenAppendFileA(const char* path, Handle* file) override;
+  bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
+                       const std::uint8_t* signature,
+                       std::uint32_t size) override;
   void exit(int code) override;
 
  private:
