@@ -33,13 +33,12 @@ TEST(KitManifestTest, ParsesTheStrictFormAndNothingElse) {
       {"empty", "", false},
       {"no data.exe", kHead + FileLine("setup.iss"), false},
       {"no file at all", kHead, false},
-      {"no final line end", kHead + kDataUnended,
-       false},
-      {"CRLF line ends", "installer-launcher-kit 1\r\n" + kHead.substr(25) +
-                             kData, false},
+      {"no final line end", kHead + kDataUnended, false},
+      {"CRLF line ends",
+       "installer-launcher-kit 1\r\n" + kHead.substr(25) + kData, false},
       {"a CR at a line's end", kHead + kDataUnended + "\r\n", false},
-      {"another format", "installer-launcher-kit 2\n" + kHead.substr(25) + kData,
-       false},
+      {"another format",
+       "installer-launcher-kit 2\n" + kHead.substr(25) + kData, false},
       {"product and version swapped",
        kHead.substr(0, 25) + "version 2.4.0\n" +
            "product {7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}\n" + kData,
@@ -73,8 +72,8 @@ TEST(KitManifestTest, ParsesTheStrictFormAndNothingElse) {
        false},
       {"a product code with a space",
        kHead.substr(0, 25) + "product {7A3C} x\nversion 1\n" + kData, false},
-      {"a NUL in a name", kHead + kData + FileLine(std::string("setup.iss\0", 10)),
-       false},
+      {"a NUL in a name",
+       kHead + kData + FileLine(std::string("setup.iss\0", 10)), false},
       {"over the size limit",
        kHead + kData + std::string(kMaxManifestSize, '\n'), false},
   };
@@ -83,8 +82,8 @@ TEST(KitManifestTest, ParsesTheStrictFormAndNothingElse) {
     EXPECT_EQ(ParseKitManifest(c.text, &manifest), c.good) << c.what;
   }
   KitManifest manifest;
-  ASSERT_TRUE(ParseKitManifest(kHead + FileLine("setup.iss", "7") + kData,
-                               &manifest));
+  ASSERT_TRUE(
+      ParseKitManifest(kHead + FileLine("setup.iss", "7") + kData, &manifest));
   EXPECT_EQ(manifest.product_code, "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}");
   EXPECT_EQ(manifest.version.numbers, (std::vector<std::uint32_t>{2, 4, 0}));
   EXPECT_TRUE(manifest.pins.data.pinned);
@@ -101,8 +100,8 @@ TEST(KitManifestTest, ComparesVersionsNumberByNumber) {
     int order;
   };
   const Case cases[] = {
-      {"2", "2.0.0", 0},     {"2.10", "2.9", 1},       {"1.999999999", "2", -1},
-      {"0", "0", 0},         {"3.0.0.1", "3", 1},      {"10", "9.9.9.9", 1},
+      {"2", "2.0.0", 0}, {"2.10", "2.9", 1},  {"1.999999999", "2", -1},
+      {"0", "0", 0},     {"3.0.0.1", "3", 1}, {"10", "9.9.9.9", 1},
   };
   for (const Case& c : cases) {
     KitVersion a;

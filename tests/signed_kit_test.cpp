@@ -19,7 +19,8 @@ using Op = SimulatedPlatform::Op;
 
 const std::string& kM = kMaintenance32;
 const std::string kKit = "D:\\Setup\\";
-const std::string kCache = "C:\\Windows\\Temp\\InstallerLauncherKit-0001020304050607";
+const std::string kCache =
+    "C:\\Windows\\Temp\\InstallerLauncherKit-0001020304050607";
 const std::string kProduct = "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
 const std::string kData = "MZ" + std::string(5000, 'd');
 const std::string kLog =
@@ -156,7 +157,8 @@ TEST(SignedKitTest, RefusesEveryKitThatFailsACheckAndRunsTheOthers) {
       std::string context = c.what + std::string(elevated ? ", elevated" : "");
       auto p = Machine(elevated);
       c.arrange(*p);
-      const SimulatedPlatform::Node* signed_text = p->Find(kKit + "kit.manifest");
+      const SimulatedPlatform::Node* signed_text =
+          p->Find(kKit + "kit.manifest");
       std::string manifest = signed_text != nullptr ? signed_text->content : "";
       bool held = false;
       p->programs[kM + "\\setup.exe"] = [&] {

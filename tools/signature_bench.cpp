@@ -61,11 +61,14 @@ int main(int argc, char** argv) {
       std::printf("round %d: the signature does not verify\n", round);
       return 1;
     }
-    times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+    times.push_back(1000.0 *
+                    static_cast<double>(end.QuadPart - start.QuadPart) /
                     static_cast<double>(frequency.QuadPart));
   }
   std::sort(times.begin(), times.end());
-  std::printf("signature check: median %.3f ms, fastest %.3f ms (%d rounds, first included)\n",
-              times[times.size() / 2], times[0], rounds);
+  std::printf(
+      "signature check: median %.3f ms, fastest %.3f ms (%d rounds, first "
+      "included)\n",
+      times[times.size() / 2], times[0], rounds);
   return 0;
 }

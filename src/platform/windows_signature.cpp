@@ -35,8 +35,7 @@ Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
                       const std::uint8_t* signature, std::uint32_t size) {
   auto open = Bcrypt<decltype(&::BCryptOpenAlgorithmProvider)>(
       "BCryptOpenAlgorithmProvider");
-  auto import =
-      Bcrypt<decltype(&::BCryptImportKeyPair)>("BCryptImportKeyPair");
+  auto import = Bcrypt<decltype(&::BCryptImportKeyPair)>("BCryptImportKeyPair");
   auto verify =
       Bcrypt<decltype(&::BCryptVerifySignature)>("BCryptVerifySignature");
   auto destroy = Bcrypt<decltype(&::BCryptDestroyKey)>("BCryptDestroyKey");
@@ -48,11 +47,10 @@ Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
   }
   // BCRYPT_RSAPUBLIC_BLOB: the header, then the exponent and the modulus,
   // each most significant byte first.
-  std::uint8_t exponent[4] = {
-      static_cast<std::uint8_t>(key.exponent >> 24),
-      static_cast<std::uint8_t>(key.exponent >> 16),
-      static_cast<std::uint8_t>(key.exponent >> 8),
-      static_cast<std::uint8_t>(key.exponent)};
+  std::uint8_t exponent[4] = {static_cast<std::uint8_t>(key.exponent >> 24),
+                              static_cast<std::uint8_t>(key.exponent >> 16),
+                              static_cast<std::uint8_t>(key.exponent >> 8),
+                              static_cast<std::uint8_t>(key.exponent)};
   std::vector<std::uint8_t> blob(sizeof(BCRYPT_RSAKEY_BLOB));
   BCRYPT_RSAKEY_BLOB header = {};
   header.Magic = BCRYPT_RSAPUBLIC_MAGIC;
@@ -72,9 +70,9 @@ Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
   if (import(algorithm, nullptr, BCRYPT_RSAPUBLIC_BLOB, &handle, blob.data(),
              static_cast<ULONG>(blob.size()), 0) == kStatusSuccess) {
     BCRYPT_PKCS1_PADDING_INFO padding = {BCRYPT_SHA256_ALGORITHM};
-    LONG status = verify(handle, &padding, const_cast<PUCHAR>(digest),
-                         kDigestSize, const_cast<PUCHAR>(signature), size,
-                         BCRYPT_PAD_PKCS1);
+    LONG status =
+        verify(handle, &padding, const_cast<PUCHAR>(digest), kDigestSize,
+               const_cast<PUCHAR>(signature), size, BCRYPT_PAD_PKCS1);
     if (status == kStatusSuccess) verdict = Verdict::Valid;
     if (status == kStatusInvalidSignature) verdict = Verdict::Invalid;
     destroy(handle);
@@ -97,13 +95,16 @@ struct CryptoApi {
   explicit CryptoApi(const wchar_t* dll)
       : acquire(SystemFunction<decltype(acquire)>(dll, "CryptAcquireContextW")),
         import(SystemFunction<decltype(import)>(dll, "CryptImportKey")),
-        create_hash(SystemFunction<decltype(create_hash)>(dll, "CryptCreateHash")),
+        create_hash(
+            SystemFunction<decltype(create_hash)>(dll, "CryptCreateHash")),
         set_hash(SystemFunction<decltype(set_hash)>(dll, "CryptSetHashParam")),
         verify(SystemFunction<decltype(verify)>(dll, "CryptVerifySignatureW")),
         destroy_hash(
             SystemFunction<decltype(destroy_hash)>(dll, "CryptDestroyHash")),
-        destroy_key(SystemFunction<decltype(destroy_key)>(dll, "CryptDestroyKey")),
-        release(SystemFunction<decltype(release)>(dll, "CryptReleaseContext")) {}
+        destroy_key(
+            SystemFunction<decltype(destroy_key)>(dll, "CryptDestroyKey")),
+        release(SystemFunction<decltype(release)>(dll, "CryptReleaseContext")) {
+  }
 
   bool Complete() const {
     return acquire != nullptr && import != nullptr && create_hash != nullptr &&

@@ -29,8 +29,7 @@ TEST(SimulatedSignatureTest, VerifiesPkcs1Sha256SignaturesOfItsKeyAlone) {
       {"another key's signature", other, publisher, same, false},
       {"a 4096-bit signature for a 3072-bit key", backup, publisher, same,
        false},
-      {"one bit changed",
-       publisher, publisher,
+      {"one bit changed", publisher, publisher,
        [](std::string s) {
          s[100] = static_cast<char>(s[100] ^ 1);
          return s;
