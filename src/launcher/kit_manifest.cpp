@@ -82,10 +82,8 @@ bool ParseFileLine(const std::vector<std::string>& fields, KitPins* pins) {
 }
 
 bool IsPrintable(const std::string& text) {
-  for (char c : text) {
-    if (c <= ' ' || c > '~') return false;
-  }
-  return true;
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c > ' ' && c <= '~'; });
 }
 
 }  // namespace

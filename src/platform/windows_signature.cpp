@@ -130,7 +130,7 @@ bool VerifyWithCryptoApi(const CryptoApi& api, const PublisherKey& key,
   std::memcpy(blob.data(), &header, sizeof(header));
   std::memcpy(blob.data() + sizeof(header), &rsa, sizeof(rsa));
   blob.insert(blob.end(), key.modulus, key.modulus + key.modulus_size);
-  std::reverse(blob.end() - key.modulus_size, blob.end());
+  std::reverse(blob.begin() + sizeof(header) + sizeof(rsa), blob.end());
   std::vector<BYTE> reversed(signature, signature + size);
   std::reverse(reversed.begin(), reversed.end());
 
@@ -140,8 +140,9 @@ bool VerifyWithCryptoApi(const CryptoApi& api, const PublisherKey& key,
   if (api.import(provider, blob.data(), static_cast<DWORD>(blob.size()), 0, 0,
                  &handle)) {
     if (api.create_hash(provider, CALG_SHA_256, 0, 0, &hash)) {
-      valid = api.set_hash(hash, HP_HASHVAL, digest, 0) &&
-              api.verify(hash, reversed.data(), size, handle, nullptr, 0);
+      valid =
+          api.set_hash(hash, HP_HASHVAL, digest, 0) != FALSE &&
+          api.verify(hash, reversed.data(), size, handle, nullptr, 0) != FALSE;
       api.destroy_hash(hash);
     }
     api.destroy_key(handle);

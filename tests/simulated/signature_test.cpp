@@ -19,10 +19,10 @@ TEST(SimulatedSignatureTest, VerifiesPkcs1Sha256SignaturesOfItsKeyAlone) {
     const char* what;
     const TestKey& signer;
     const TestKey& verifier;
-    std::string (*change)(std::string);
+    std::string (*change)(const std::string&);
     bool valid;
   };
-  auto same = [](std::string s) { return s; };
+  auto same = [](const std::string& s) { return s; };
   const Case cases[] = {
       {"3072 bits", publisher, publisher, same, true},
       {"4096 bits", backup, backup, same, true},
@@ -30,17 +30,18 @@ TEST(SimulatedSignatureTest, VerifiesPkcs1Sha256SignaturesOfItsKeyAlone) {
       {"a 4096-bit signature for a 3072-bit key", backup, publisher, same,
        false},
       {"one bit changed", publisher, publisher,
-       [](std::string s) {
-         s[100] = static_cast<char>(s[100] ^ 1);
-         return s;
+       [](const std::string& s) {
+         std::string changed = s;
+         changed[100] = static_cast<char>(s[100] ^ 1);
+         return changed;
        },
        false},
       {"one byte short", publisher, publisher,
-       [](std::string s) { return s.substr(1); }, false},
+       [](const std::string& s) { return s.substr(1); }, false},
       {"one byte more, a leading zero", publisher, publisher,
-       [](std::string s) { return std::string(1, '\0') + s; }, false},
-      {"empty", publisher, publisher, [](std::string) { return std::string(); },
-       false},
+       [](const std::string& s) { return std::string(1, '\0') + s; }, false},
+      {"empty", publisher, publisher,
+       [](const std::string&) { return std::string(); }, false},
   };
   for (const Case& c : cases) {
     SimulatedPlatform p;
