@@ -21,15 +21,12 @@ constexpr LONG kStatusSuccess = 0;
 constexpr LONG kStatusInvalidSignature = static_cast<LONG>(0xC000A000);
 constexpr std::uint32_t kDigestSize = 32;
 
-// What CNG made of a signature: verified, refused, or no verdict (CNG, its
-// RSA or its import of the key are not to be had: Windows XP, or a Wine
-// whose bcrypt lacks its GnuTLS backend).
-enum class Verdict { Valid, Invalid, Unavailable };
-
 template <typename Function>
 Function Bcrypt(const char* name) {
   return SystemFunction<Function>(L"bcrypt.dll", name);
 }
+
+}  // namespace
 
 Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
                       const std::uint8_t* signature, std::uint32_t size) {
@@ -81,6 +78,8 @@ Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
   return verdict;
 }
 
+namespace {
+
 // The CryptoAPI functions, from cryptsp.dll, else from ADVAPI32.
 struct CryptoApi {
   decltype(&::CryptAcquireContextW) acquire = nullptr;
@@ -116,9 +115,9 @@ struct CryptoApi {
 
 // The hash object holds the digest as it is given (HP_HASHVAL); CryptoAPI
 // takes the key's modulus and the signature least significant byte first.
-bool VerifyWithCryptoApi(const CryptoApi& api, const PublisherKey& key,
-                         const std::uint8_t* digest,
-                         const std::uint8_t* signature, std::uint32_t size) {
+bool VerifyWithApi(const CryptoApi& api, const PublisherKey& key,
+                   const std::uint8_t* digest, const std::uint8_t* signature,
+                   std::uint32_t size) {
   HCRYPTPROV provider = 0;
   if (!api.acquire(&provider, nullptr, nullptr, PROV_RSA_AES,
                    CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
@@ -153,6 +152,13 @@ bool VerifyWithCryptoApi(const CryptoApi& api, const PublisherKey& key,
 
 }  // namespace
 
+bool VerifyWithCryptoApi(const PublisherKey& key, const std::uint8_t* digest,
+                         const std::uint8_t* signature, std::uint32_t size) {
+  CryptoApi api(L"cryptsp.dll");
+  if (!api.Complete()) api = CryptoApi(L"advapi32.dll");
+  return api.Complete() && VerifyWithApi(api, key, digest, signature, size);
+}
+
 bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
                      const std::uint8_t* signature, std::uint32_t size) {
   if (size != key.modulus_size) return false;
@@ -164,10 +170,7 @@ bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
     case Verdict::Unavailable:
       break;
   }
-  CryptoApi api(L"cryptsp.dll");
-  if (!api.Complete()) api = CryptoApi(L"advapi32.dll");
-  return api.Complete() &&
-         VerifyWithCryptoApi(api, key, digest, signature, size);
+  return VerifyWithCryptoApi(key, digest, signature, size);
 }
 
 }  // namespace windows

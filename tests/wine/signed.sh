@@ -5,8 +5,8 @@
 # releases, each with its own data.exe, setup.iss and signed manifest, from
 # a verified copy in its cache (Wine runs every process as an
 # administrator), and refuses each kit that fails a check: nothing removed,
-# nothing started. Both of Windows' verifiers are used: CNG (bcrypt.dll),
-# and CryptoAPI when bcrypt.dll cannot be loaded.
+# nothing started. Both of Windows' verifiers, CNG and CryptoAPI, are also
+# asked on their own.
 
 # The kits are signed here, with openssl, before the suite may move into the
 # private root, which has no openssl: in a folder of the build per prefix.
@@ -91,34 +91,66 @@ accepted() {
 caches() { ls "$DRIVE_C/windows/temp" 2>/dev/null | grep InstallerLauncherKit-; }
 
 # refused WHAT: the kit in place now is refused, whatever else is there.
+# Earlier runs' caches, which only wait for the restart, go first.
 refused() {
   plant_previous
-  local planted caches_before
+  rm -rf "$DRIVE_C"/windows/temp/InstallerLauncherKit-*
+  local planted
   planted=$(tree_of "$(unix_of "$M")")
-  caches_before=$(caches)
   reset_log
   launch "$DRIVE_C/work" "$KIT\\setup.exe" /s
   check_launch_status
   check_started "$1: nothing starts"
   check_eq "$1: the maintenance folder stays as planted" "$planted" \
     "$(tree_of "$(unix_of "$M")" 2>/dev/null)"
-  check_eq "$1: no cache is made" "$caches_before" "$(caches)"
+  check_eq "$1: no cache is made" "" "$(caches)"
 }
 
 # ---- Two releases, one launcher ----
-for verifier in CNG CryptoAPI; do
-  if [ "$verifier" = CryptoAPI ]; then
-    # bcrypt.dll cannot be loaded: the launcher takes CryptoAPI's provider.
-    export WINEDLLOVERRIDES="bcrypt=;mscoree=;mshtml="
+section "release 1 (publisher key, 3072 bits) and release 2 (backup key, 4096 bits)"
+accepted release1
+accepted release2
+section "a manifest signed with another key"
+use_kit other_key
+refused "another key"
+
+# ---- Each verifier on its own ----
+# The launcher asks CNG and, only where CNG gives no verdict, CryptoAPI.
+# Wine's CNG verifies RSA through GnuTLS, where that is installed; its
+# CryptoAPI provider (rsaenh) does RSA itself but hashes through bcrypt.dll.
+# So each is asked here on its own, through test_programs/signature_bench.
+section "CNG and CryptoAPI, each on its own"
+mkdir -p "$DRIVE_C/probe/changed"
+cp "$BUILD/test_programs/signature_bench.exe" "$DRIVE_C/probe/"
+cp "$KITS/release1/kit.manifest" "$KITS/release1/kit.manifest.sig" "$DRIVE_C/probe/changed/"
+sed -i 's/^version 2.1$/version 2.2/' "$DRIVE_C/probe/changed/kit.manifest"
+verdict_of() {
+  run_in "$DRIVE_C" 'C:\probe\signature_bench.exe' "$1" "$2\\kit.manifest" "$2\\kit.manifest.sig" 1
+  sed -n 's/^verdict: //p' <<<"$RUN_OUTPUT"
+}
+for kit in release1:valid release2:valid other_key:invalid changed:invalid; do
+  name=${kit%%:*} expected=${kit#*:}
+  if [ "$name" = changed ]; then folder='C:\probe\changed'; else
+    mkdir -p "$DRIVE_C/probe/$name"
+    cp "$KITS/$name/kit.manifest" "$KITS/$name/kit.manifest.sig" "$DRIVE_C/probe/$name/"
+    folder="C:\\probe\\$name"
   fi
-  section "$verifier: release 1 (publisher key, 3072 bits) and release 2 (backup key, 4096 bits)"
-  accepted release1
-  accepted release2
-  section "$verifier: a manifest signed with another key"
-  use_kit other_key
-  refused "another key"
+  check_eq "$name: CryptoAPI's verdict" "$expected" "$(verdict_of cryptoapi "$folder")"
+  cng=$(verdict_of cng "$folder")
+  if [ "$cng" = unavailable ]; then
+    note "$name: CNG gives no verdict here (no GnuTLS for this Wine); the launcher takes CryptoAPI's"
+  else
+    check_eq "$name: CNG's verdict" "$expected" "$cng"
+  fi
+  check_eq "$name: the launcher's verdict" "$expected" "$(verdict_of launcher "$folder")"
 done
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+wait_prefix
+
+# Without bcrypt.dll Wine's CryptoAPI cannot hash either: nothing verifies,
+# and the launcher refuses rather than run an unchecked kit.
+section "bcrypt.dll kept from loading: the launcher fails closed"
+use_kit release1
+WINEDLLOVERRIDES="bcrypt=;mscoree=;mshtml=" refused "no verifier"
 
 # ---- Each refusal ----
 section "a changed byte in data.exe"
