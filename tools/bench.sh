@@ -21,9 +21,10 @@
 #   signature the signed-kit launcher's signature check (the manifest's
 #             SHA-256 and the RSA verification, test_programs/signature_bench)
 #             of a kit signed with a 3072-bit and with a 4096-bit test key,
-#             through CNG and, with bcrypt.dll kept from loading, through
-#             CryptoAPI, medians of 21 rounds, against the launcher's whole
-#             start-up (the startup part's median, when it ran);
+#             as the launcher makes it (CNG, else CryptoAPI), and through CNG
+#             and CryptoAPI alone, medians of 21 rounds, beside the
+#             launcher's whole start-up (the startup part's median, when it
+#             ran);
 #   size      of each build's launcher.exe and of its signed-kit build
 #             (test_programs/signed_launcher.exe);
 # and, on the host alone, without Wine:
@@ -235,21 +236,20 @@ per_gib() {
 }
 
 # signature_bench SETTING: the signature check of kits signed with each test
-# key, through CNG and through CryptoAPI.
+# key: as the launcher makes it, and through CNG and CryptoAPI alone.
 signature_bench() {
-  local setting=$1 key verifier line
+  local setting=$1 key verifier line bits
   for key in publisher backup; do
     mkdir -p "$bench_dir/signed-$key"
     cp "$bench_dir/kit/data.exe" "$bench_dir/signed-$key/"
     bash tools/sign_kit.sh "$bench_dir/signed-$key" "tests/keys/$key.pem" 1.0 >/dev/null
-    for verifier in CNG CryptoAPI; do
-      local overrides="mscoree=;mshtml="
-      [ "$verifier" = CNG ] || overrides="bcrypt=;$overrides"
-      WINEDLLOVERRIDES=$overrides run_in "$DRIVE_C" 'C:\bench\signature_bench.exe' \
+    bits=$(openssl pkey -in "tests/keys/$key.pem" -noout -text | sed -n 's/^Private-Key: (\([0-9]*\) bit.*/\1/p')
+    for verifier in launcher cng cryptoapi; do
+      run_in "$DRIVE_C" 'C:\bench\signature_bench.exe' "$verifier" \
         "C:\\bench\\signed-$key\\kit.manifest" "C:\\bench\\signed-$key\\kit.manifest.sig" 21 || true
-      [ "$RUN_STATUS" -eq 0 ] || status=1
-      line="signature check, $(openssl pkey -in "tests/keys/$key.pem" -noout -text | sed -n 's/^Private-Key: (\([0-9]*\) bit.*/\1/p')-bit key, $verifier: ${RUN_OUTPUT#signature check: }"
-      [ -z "${startup_median:-}" ] || line+="; the launcher's start-up: $startup_median"
+      grep -qx 'verdict: valid' <<<"$RUN_OUTPUT" || status=1
+      line="signature check, $bits-bit key, $verifier: $(paste -sd' ' <<<"$RUN_OUTPUT")"
+      [ -z "${startup_median:-}" ] || line+="; the launcher's whole start-up: $startup_median"
       echo "$line"
       summary+="$setting: $line"$'\n'
       wait_prefix
