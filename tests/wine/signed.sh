@@ -142,7 +142,6 @@ for kit in release1:valid release2:valid other_key:invalid changed:invalid; do
   else
     check_eq "$name: CNG's verdict" "$expected" "$cng"
   fi
-  check_eq "$name: the launcher's verdict" "$expected" "$(verdict_of launcher "$folder")"
 done
 wait_prefix
 
