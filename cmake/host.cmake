@@ -15,10 +15,11 @@ if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
   target_compile_options(launcher_logic PRIVATE ${sanitize_flags})
 endif()
 
-# The host tests run both builds' logic in one binary: the report members of
-# PlatformServices are always there.
+# The host tests run every build's logic in one binary: the report and the
+# signed-kit members of PlatformServices are always there.
 target_sources(launcher_logic PRIVATE ${launcher_report_sources})
-target_compile_definitions(launcher_logic PUBLIC LAUNCHER_REPORT=1)
+target_compile_definitions(launcher_logic PUBLIC LAUNCHER_REPORT=1 LAUNCHER_SIGNED_KIT=1)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
 add_library(simulated_platform STATIC
   src/platform/path_rules.cpp
@@ -32,8 +33,10 @@ add_library(simulated_platform STATIC
   src/platform/simulated/security.cpp
   src/platform/simulated/session.cpp
   src/platform/simulated/sharing.cpp
+  src/platform/simulated/signature.cpp
   src/platform/simulated/system.cpp)
-target_compile_definitions(simulated_platform PUBLIC LAUNCHER_REPORT=1)
+target_compile_definitions(simulated_platform PUBLIC LAUNCHER_REPORT=1 LAUNCHER_SIGNED_KIT=1)
+target_link_libraries(simulated_platform PUBLIC OpenSSL::Crypto)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own

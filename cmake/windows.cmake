@@ -68,30 +68,41 @@ endforeach()
 # size: -O2 hashes about half again as fast for a few hundred bytes more.
 set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -O2)
 
-# launcher_program(TARGET PINS_DIR [REPORT]): the launcher program, pinned to
-# the kit whose kit_pins.h lies in PINS_DIR; with REPORT, the report build.
+include(cmake/signed_kit.cmake)
+
+# launcher_program(TARGET PINS_DIR [REPORT] [SIGNED]): the launcher program,
+# pinned to the kit whose kit_pins.h lies in PINS_DIR; with REPORT, the
+# report build; with SIGNED, the signed-kit build, trusting the keys of
+# PINS_DIR's publisher_keys.h.
 function(launcher_program target pins_dir)
+  set(signed "")
+  if("SIGNED" IN_LIST ARGN)
+    set(signed _signed)
+  endif()
   add_executable(${target} WIN32
     src/launcher/main.cpp
     src/platform/windows_runtime.cpp
     "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
   target_include_directories(${target} PRIVATE "${pins_dir}")
   if("REPORT" IN_LIST ARGN)
-    target_link_libraries(${target} PRIVATE launcher_logic_report windows_platform_report)
+    target_link_libraries(${target} PRIVATE launcher_logic_report${signed} windows_platform_report${signed})
     math(EXPR limit_ms "${LAUNCHER_REPORT_TIME_LIMIT} * 60000")
     target_compile_definitions(${target} PRIVATE LAUNCHER_REPORT_TIME_LIMIT_MS=${limit_ms}u)
   else()
-    target_link_libraries(${target} PRIVATE launcher_logic windows_platform)
+    target_link_libraries(${target} PRIVATE launcher_logic${signed} windows_platform${signed})
   endif()
   target_compile_options(${target} PRIVATE ${lean_flags})
   target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
 endfunction()
 
+set(launcher_variant "")
 if(LAUNCHER_REPORT)
-  launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins" REPORT)
-else()
-  launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins")
+  list(APPEND launcher_variant REPORT)
 endif()
+if(NOT LAUNCHER_PUBLISHER_KEY STREQUAL "")
+  list(APPEND launcher_variant SIGNED)
+endif()
+launcher_program(launcher "${CMAKE_CURRENT_BINARY_DIR}/pins" ${launcher_variant})
 set_target_properties(launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
 
 include(cmake/signing.cmake)

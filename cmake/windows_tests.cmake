@@ -95,6 +95,7 @@ foreach(check "pe_properties;launcher;${launcher_pe_kind}"
             "$<TARGET_FILE:${program}>" "${launcher_pe_format}" "${LAUNCHER_ICON}" ${kind})
   set_tests_properties(${name} PROPERTIES LABELS pe TIMEOUT 60)
 endforeach()
+include(cmake/signed_kit_tests.cmake)
 
 # The emulations every Wine suite runs under: Debian 12's Wine 8 (the host,
 # or its private root) and Debian 13's Wine 10 (its private root), which has
@@ -121,9 +122,15 @@ endfunction()
 
 # Every Wine suite in each prefix, under each emulation.
 foreach(prefix ${launcher_wine_prefixes})
-  foreach(suite spine deletion removal report)
+  foreach(suite spine deletion removal report signed)
     launcher_wine_suite(${suite} ${prefix})
   endforeach()
+endforeach()
+
+# The signed suite signs its kits and runs each verifier on its own too:
+# 32-bit Wine under an emulator needs longer.
+foreach(prefix ${launcher_wine_prefixes})
+  set_tests_properties(wine_signed_${launcher_wine_build}_${prefix} PROPERTIES TIMEOUT 1800)
 endforeach()
 
 # Two builds in fresh copies of the sources give the same bytes (label

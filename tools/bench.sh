@@ -18,7 +18,15 @@
 #             against the time "cp" followed by "openssl dgst -sha256" take
 #             for the same file on the host (median of 5, hot page cache), as
 #             their time over the extra start-up, with openssl's alone;
-#   size      of each build's launcher.exe;
+#   signature the signed-kit launcher's signature check (the manifest's
+#             SHA-256 and the RSA verification, test_programs/signature_bench)
+#             of a kit signed with a 3072-bit and with a 4096-bit test key,
+#             as the launcher makes it (CNG, else CryptoAPI), and through CNG
+#             and CryptoAPI alone, medians of 21 rounds, beside the
+#             launcher's whole start-up (the startup part's median, when it
+#             ran);
+#   size      of each build's launcher.exe and of its signed-kit build
+#             (test_programs/signed_launcher.exe);
 # and, on the host alone, without Wine:
 #   hash      the launcher's SHA-256 (tools/hash_bench.cpp, from a release
 #             tree of its own, build/bench-host), once with the portable code
@@ -27,7 +35,7 @@
 #             of random bytes, all from a hot page cache, as ratios of their
 #             times, one line for each engine; the digests must agree.
 #
-#   tools/bench.sh [hash|delete|startup|pinned|size]...   (default: all five)
+#   tools/bench.sh [hash|delete|startup|pinned|signature|size]...   (default: all six)
 #
 # Builds the windows-x86 and windows-x64 presets first unless hash is the only
 # part. The Wine timings are taken inside one Windows program, so neither tree
@@ -36,7 +44,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(hash delete startup pinned size)
+[ ${#parts[@]} -eq 0 ] && parts=(hash delete startup pinned signature size)
 status=0
 summary=""
 timed=()
@@ -44,7 +52,7 @@ windows=0
 for part in "${parts[@]}"; do
   case $part in
     hash) ;;
-    delete|startup|pinned) timed+=("$part"); windows=1 ;;
+    delete|startup|pinned|signature) timed+=("$part"); windows=1 ;;
     size) windows=1 ;;
     *) echo "unknown part: $part" >&2; exit 2 ;;
   esac
@@ -146,7 +154,7 @@ prepare() {
   use_prefix "$WORK/prefix-$build-$arch" "$(pe_bits "build/$build/launcher.exe")"
   bench_dir=$DRIVE_C/bench
   mkdir -p "$bench_dir/trees" "$bench_dir/kit"
-  cp "build/$build/test_programs/bench.exe" "$bench_dir/"
+  cp "build/$build/test_programs/bench.exe" "build/$build/test_programs/signature_bench.exe" "$bench_dir/"
   cp "build/$build/launcher.exe" "$bench_dir/kit/"
   cp "build/$build/test_programs/stand_in.exe" "$bench_dir/kit/data.exe"
 }
@@ -227,6 +235,28 @@ per_gib() {
     awk -v n="$(stat -c %s "$file")" '{ printf "%.3f", $1 * 1073741824 / n }'
 }
 
+# signature_bench SETTING: the signature check of kits signed with each test
+# key: as the launcher makes it, and through CNG and CryptoAPI alone.
+signature_bench() {
+  local setting=$1 key verifier line bits
+  for key in publisher backup; do
+    mkdir -p "$bench_dir/signed-$key"
+    cp "$bench_dir/kit/data.exe" "$bench_dir/signed-$key/"
+    bash tools/sign_kit.sh "$bench_dir/signed-$key" "tests/keys/$key.pem" 1.0 >/dev/null
+    bits=$(openssl pkey -in "tests/keys/$key.pem" -noout -text | sed -n 's/^Private-Key: (\([0-9]*\) bit.*/\1/p')
+    for verifier in launcher cng cryptoapi; do
+      run_in "$DRIVE_C" 'C:\bench\signature_bench.exe' "$verifier" \
+        "C:\\bench\\signed-$key\\kit.manifest" "C:\\bench\\signed-$key\\kit.manifest.sig" 21 || true
+      grep -qx 'verdict: valid' <<<"$RUN_OUTPUT" || status=1
+      line="signature check, $bits-bit key, $verifier: $(paste -sd' ' <<<"$RUN_OUTPUT")"
+      [ -z "${startup_median:-}" ] || line+="; the launcher's whole start-up: $startup_median"
+      echo "$line"
+      summary+="$setting: $line"$'\n'
+      wait_prefix
+    done
+  done
+}
+
 echo "wine: $("$WINE64" --version)"
 for setting in "${settings[@]}"; do
   [ ${#timed[@]} -gt 0 ] || break
@@ -240,7 +270,11 @@ for setting in "${settings[@]}"; do
         bench "$name" delete 'C:\bench\trees' 100 50 5 ;;
       startup)
         echo "== $name: launcher with nothing to remove against data.exe alone"
-        bench "$name" startup 'C:\bench\kit\launcher.exe' 'C:\bench\kit\data.exe' 21 ;;
+        bench "$name" startup 'C:\bench\kit\launcher.exe' 'C:\bench\kit\data.exe' 21
+        startup_median=$(sed -n 's/^median launcher, start to end: *//p' <<<"$RUN_OUTPUT") ;;
+      signature)
+        echo "== $name: the signed-kit launcher's signature check"
+        signature_bench "$name" ;;
       pinned)
         echo "== $name: launcher pinned to a $pinned_mib MiB data.exe against an unpinned one, and openssl"
         prepare_pinned "$build"
@@ -255,6 +289,8 @@ if [[ " ${parts[*]} " == *" size "* ]]; then
   for build in windows-x86 windows-x64; do
     printf 'build/%s/launcher.exe: %s bytes\n' "$build" \
       "$(stat -c %s "build/$build/launcher.exe")"
+    printf 'build/%s/test_programs/signed_launcher.exe (signed-kit build): %s bytes\n' "$build" \
+      "$(stat -c %s "build/$build/test_programs/signed_launcher.exe")"
   done
 fi
 conclude

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-ensure_packages cmake make g++ libgtest-dev gcovr
+ensure_packages cmake make g++ libgtest-dev libssl-dev gcovr
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j "$(nproc)"
 find build/coverage -name '*.gcda' -delete

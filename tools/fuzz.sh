@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 . tools/deps.sh
-ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev
+ensure_packages cmake make clang libclang-rt-14-dev libgtest-dev libssl-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 status=0
-for target in argument_count locations folder_tree sha256; do
+for target in argument_count locations folder_tree sha256 kit_manifest; do
   regressions=fuzz/regressions/$target
   corpus=build/fuzz/corpus/$target
   mkdir -p "$regressions" "$corpus"

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 # clang-tidy counts the warnings it suppressed in system headers on stderr.
 quiet() { "$@" 2> >(grep -v ' warnings generated\.$' >&2); }
 . tools/deps.sh
-ensure_packages clang-format clang-tidy cmake g++ libgtest-dev g++-mingw-w64-i686-posix
+ensure_packages clang-format clang-tidy cmake g++ libgtest-dev libssl-dev g++-mingw-w64-i686-posix
 
 sources=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'fuzz/*.cpp')
 echo "== clang-format"
@@ -15,7 +15,7 @@ clang-format --dry-run --Werror $sources
 echo "== clang-tidy (host)"
 cmake --preset host >/dev/null
 host_sources=$(git ls-files 'src/*.cpp' 'tests/*.cpp' |
-  grep -vE 'windows_platform|windows_secured|windows_advapi32|windows_handles|windows_report|launcher/main|tests/wine/')
+  grep -vE 'windows_platform|windows_secured|windows_advapi32|windows_handles|windows_report|windows_signature|launcher/main|tests/wine/')
 quiet clang-tidy -p build/host --quiet $host_sources
 
 echo "== clang-tidy (Windows)"
@@ -28,4 +28,8 @@ quiet clang-tidy --quiet src/platform/windows_platform.cpp src/platform/windows_
 # The report build's members of the same files.
 quiet clang-tidy --quiet src/platform/windows_platform.cpp src/platform/windows_report.cpp src/launcher/main.cpp -- \
   "${windows_flags[@]}" -DLAUNCHER_REPORT=1 -DLAUNCHER_REPORT_TIME_LIMIT_MS=0u
+# The signed-kit build's members (the test keys' header of the windows-x86
+# tree stands for the publisher's).
+quiet clang-tidy --quiet src/platform/windows_platform.cpp src/platform/windows_signature.cpp src/launcher/main.cpp -- \
+  "${windows_flags[@]}" -DLAUNCHER_SIGNED_KIT=1 -Ibuild/windows-x86/signed_pins
 echo "lint: clean"

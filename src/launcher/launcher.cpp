@@ -56,7 +56,7 @@ Claim ClaimPrivateMutex(PlatformServices& platform) {
 
 }  // namespace
 
-int LauncherMain(PlatformServices& platform, const KitPins& pins) {
+int LauncherMain(PlatformServices& platform, const KitTrust& pins) {
   // Before anything can load a DLL: none from the current folder, ever.
   platform.SetDefaultDllDirectories();
   if (!ClaimLauncherMutex(platform)) return 0;
@@ -89,7 +89,7 @@ LaunchMode ModeForArgumentCount(int argc) {
 }
 
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
-                 const KitPins& pins) {
+                 const KitTrust& pins) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
   // Run elevated from a mapped or SUBST drive, the module's name lies on a
@@ -103,11 +103,16 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   // verified copy of its kit (K), never from its own folder.
   KitHold hold(platform);
   std::string cache;
+#if LAUNCHER_SIGNED_KIT
+  if (AdmitKit(platform, *L, pins, &hold, &cache) != KitRefusal::None) return;
+  bool cached = !cache.empty();
+#else
   bool cached = IsPinned(pins) && platform.CheckTokenMembership();
   if (cached ? !CacheKit(platform, *L, pins, &hold, &cache, true)
              : !VerifyKit(platform, *L, pins, &hold)) {
     return;
   }
+#endif
   const std::string& K = cached ? cache : *L;
   std::string application = NewInstallerPath(K);
   bool started = false;

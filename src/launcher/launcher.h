@@ -5,6 +5,7 @@
 
 #include "launcher/kit_checks.h"
 #include "launcher/locations.h"
+#include "launcher/signed_kit.h"
 #include "platform/platform_services.h"
 
 // The launcher's entry: before anything else, keeps DLLs of the current
@@ -12,8 +13,10 @@
 // Windows width, selects the mode from the argument count (exactly one
 // argument: Silent), runs the run sequence and returns the exit code, which
 // is always 0. When another launcher holds the claim it does nothing else.
-// `pins` are the kit files the launcher was built for; none by default.
-int LauncherMain(PlatformServices& platform, const KitPins& pins = KitPins());
+// `pins` are the kit files the launcher was built for; none by default. A
+// signed-kit build takes them from the kit's signed manifest instead
+// (signed_kit.h).
+int LauncherMain(PlatformServices& platform, const KitTrust& pins = KitTrust());
 
 // Claims the launcher mutex for the rest of the process: its handles are
 // never closed, so the claim ends with the process however it ends, and the
@@ -50,7 +53,7 @@ LaunchMode ModeForArgumentCount(int argc);
 // when the launcher's own folder is unknown or out of sight, or when the
 // kit fails a check (then nothing is removed or started).
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
-                 const KitPins& pins = KitPins());
+                 const KitTrust& pins = KitTrust());
 
 // Lets the new installer, started suspended, run; once it runs, releases
 // `hold` and ends the process with exit code 0 at once, without waiting.

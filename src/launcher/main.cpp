@@ -8,13 +8,21 @@
 #if LAUNCHER_REPORT
 #include "launcher/report_launcher.h"
 #endif
+#if LAUNCHER_SIGNED_KIT
+#include "publisher_keys.h"
+#endif
 
 int main(int /*argc*/, char** /*argv*/, char** /*envp*/) {
   std::unique_ptr<PlatformServices> platform = CreateWindowsPlatform();
-#if LAUNCHER_REPORT
-  return ReportingLauncherMain(*platform, kKitPins,
-                               LAUNCHER_REPORT_TIME_LIMIT_MS);
+#if LAUNCHER_SIGNED_KIT
+  // No pins compiled in: they come from the kit's signed manifest.
+  const KitTrust trust(kSignedKit);
 #else
-  return LauncherMain(*platform, kKitPins);
+  const KitTrust& trust = kKitPins;
+#endif
+#if LAUNCHER_REPORT
+  return ReportingLauncherMain(*platform, trust, LAUNCHER_REPORT_TIME_LIMIT_MS);
+#else
+  return LauncherMain(*platform, trust);
 #endif
 }

@@ -18,8 +18,19 @@ namespace {
 // build does, and the cache (`*cache`) serves as the kit folder from then
 // on; it stays empty otherwise.
 int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
-             const std::string& module, const KitPins& pins, KitHold* hold,
+             const std::string& module, const KitTrust& pins, KitHold* hold,
              std::string* cache) {
+#if LAUNCHER_SIGNED_KIT
+  // A signed kit's refusal names the check that failed.
+  bool pinned = IsPinned(pins.pins) || pins.policy != nullptr;
+  KitRefusal refusal = AdmitKit(platform, L, pins, hold, cache);
+  bool cached = !cache->empty();
+  if (refusal != KitRefusal::None) {
+    log.Error("Kit check: " + L + ": " + KitRefusalText(refusal) +
+              "; nothing is removed or started");
+    return kExitKitRefused;
+  }
+#else
   bool pinned = IsPinned(pins);
   bool cached = pinned && platform.CheckTokenMembership();
   if (cached ? !CacheKit(platform, L, pins, hold, cache, false)
@@ -30,6 +41,7 @@ int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
               "removed or started");
     return kExitKitRefused;
   }
+#endif
   const std::string& K = cached ? *cache : L;
   if (IsCopyOf(platform, module, NewInstallerPath(K))) {
     log.Error(
@@ -113,7 +125,7 @@ int RemoveAndInstall(PlatformServices& platform, RunLog& log, LaunchMode mode,
 
 // The run after the claim and the mode; returns its exit code.
 int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
-                const KitPins& pins, std::uint32_t time_limit_ms) {
+                const KitTrust& pins, std::uint32_t time_limit_ms) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
   // Relative paths, as the default build would take, could miss the
@@ -160,7 +172,7 @@ int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
 
 }  // namespace
 
-int ReportingLauncherMain(PlatformServices& platform, const KitPins& pins,
+int ReportingLauncherMain(PlatformServices& platform, const KitTrust& pins,
                           std::uint32_t time_limit_ms) {
   platform.SetDefaultDllDirectories();
   RunLog log(platform);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "launcher/kit_checks.h"
+#include "launcher/signed_kit.h"
 #include "platform/platform_services.h"
 
 // The entry of the report build (LAUNCHER_REPORT): the default build's run,
@@ -14,7 +15,7 @@
 // no limit. It shows no window: in interactive mode the new installer's
 // own windows are what the user sees.
 int ReportingLauncherMain(PlatformServices& platform,
-                          const KitPins& pins = KitPins(),
+                          const KitTrust& pins = KitTrust(),
                           std::uint32_t time_limit_ms = 0);
 
 #endif  // LAUNCHER_LAUNCHER_REPORT_LAUNCHER_H_

@@ -124,6 +124,15 @@ struct FileSecurity {
   bool others_can_write = true;  // see GetFileSecurityA
 };
 #endif  // LAUNCHER_REPORT
+#if LAUNCHER_SIGNED_KIT
+// An RSA public key the launcher was built to trust: its modulus, most
+// significant byte first (384 or 512 bytes), and its public exponent.
+struct PublisherKey {
+  const std::uint8_t* modulus = nullptr;
+  std::uint32_t modulus_size = 0;
+  std::uint32_t exponent = 0;
+};
+#endif  // LAUNCHER_SIGNED_KIT
 
 class PlatformServices {
  public:
@@ -363,6 +372,20 @@ class PlatformServices {
   // with more than one name (hard links).
   virtual bool OpenAppendFileA(const char* path, Handle* file) = 0;
 #endif  // LAUNCHER_REPORT
+#if LAUNCHER_SIGNED_KIT
+  // ---- The signed-kit build (LAUNCHER_PUBLISHER_KEY) only.
+
+  // True when `signature` (`size` bytes, most significant first, as openssl
+  // writes it) is the RSA PKCS#1 v1.5 signature, with SHA-256, of a message
+  // whose SHA-256 is `digest` (32 bytes), under `key`. False for any other
+  // signature, and when the system's cryptography cannot be had. Windows:
+  // CNG (bcrypt.dll), else CryptoAPI's PROV_RSA_AES, each found at run time
+  // in a DLL of the system folder.
+  virtual bool VerifySignature(const PublisherKey& key,
+                               const std::uint8_t* digest,
+                               const std::uint8_t* signature,
+                               std::uint32_t size) = 0;
+#endif  // LAUNCHER_SIGNED_KIT
 
   // Ends the process at once with `code`. The simulated realisation records
   // the exit and returns, so callers must not do anything after calling it.

@@ -85,6 +85,24 @@ bool GetFileSecurityA(const char* path, FileSecurity* security);
 bool OpenAppendFileA(const char* path, Handle* file);
 #endif  // LAUNCHER_REPORT
 
+#if LAUNCHER_SIGNED_KIT
+// PlatformServices::VerifySignature (windows_signature.cpp): CNG's verdict,
+// and CryptoAPI's where CNG gives none. The two verifiers are declared here
+// for the tests, which run each on its own.
+bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
+                     const std::uint8_t* signature, std::uint32_t size);
+// What CNG made of a signature: verified, refused, or no verdict (CNG, its
+// RSA or its import of the key are not to be had: Windows XP, or a Wine
+// whose bcrypt lacks its GnuTLS backend).
+enum class Verdict { Valid, Invalid, Unavailable };
+Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
+                      const std::uint8_t* signature, std::uint32_t size);
+// CryptoAPI's PROV_RSA_AES, from cryptsp.dll, else from ADVAPI32; false
+// also when it cannot be had.
+bool VerifyWithCryptoApi(const PublisherKey& key, const std::uint8_t* digest,
+                         const std::uint8_t* signature, std::uint32_t size);
+#endif  // LAUNCHER_SIGNED_KIT
+
 }  // namespace windows
 
 #endif  // LAUNCHER_PLATFORM_WINDOWS_INTERNAL_H_

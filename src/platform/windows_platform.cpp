@@ -445,6 +445,13 @@ class WindowsPlatform : public PlatformServices {
     return windows::OpenAppendFileA(path, file);
   }
 #endif  // LAUNCHER_REPORT
+#if LAUNCHER_SIGNED_KIT
+  bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
+                       const std::uint8_t* signature,
+                       std::uint32_t size) override {
+    return windows::VerifySignature(key, digest, signature, size);
+  }
+#endif  // LAUNCHER_SIGNED_KIT
   void exit(int code) override { std::exit(code); }
 };
 

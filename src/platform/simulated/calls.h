@@ -65,6 +65,7 @@ enum class Op {
   GetProtectedDacl,
   GetSystemTimeAsFileTime,
   GetTickCount64,
+  VerifySignature,
   exit,
 };
 

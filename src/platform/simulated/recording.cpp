@@ -67,6 +67,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "GetProtectedDacl",
       "GetSystemTimeAsFileTime",
       "GetTickCount64",
+      "VerifySignature",
       "exit",
   };
   return kNames[static_cast<int>(op)];

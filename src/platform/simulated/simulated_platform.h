@@ -89,7 +89,10 @@
 //     happen in order, by name, following a link that has taken the place
 //     of a folder on the way: a file, or a folder that is empty by then.
 //     The system time runs on from the start of Windows (boot_time) with
-//     the tick count, and a restart starts both afresh.
+//     the tick count, and a restart starts both afresh;
+//   - VerifySignature checks RSA PKCS#1 v1.5 signatures with the host's
+//     libcrypto, as Windows' providers do: a signature must be exactly as
+//     long as the key's modulus (signature.cpp).
 // Every call is recorded in order, and any call can be made to fail.
 //
 // The members are defined beside this header, by the part of Windows they
@@ -100,7 +103,7 @@
 // jobs.cpp (the clock, process trees, jobs), session.cpp (the drives of
 // the session, the programs policy allows), system.cpp (the Windows
 // folder, TMP, the random generator, Sleep, the time since Windows
-// started, restarts), search.cpp,
+// started, restarts), signature.cpp, search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
 // in headers of their own, by the same parts: calls.h, tree.h and
@@ -315,6 +318,9 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t GetCurrentThreadId() override;
   bool GetFileSecurityA(const char* path, FileSecurity* security) override;
   bool OpenAppendFileA(const char* path, Handle* file) override;
+  bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
+                       const std::uint8_t* signature,
+                       std::uint32_t size) override;
   void exit(int code) override;
 
  private:
