@@ -181,13 +181,25 @@ bool CopyPinnedKit(PlatformServices& platform, const std::string& L,
   return true;
 }
 
-bool ScheduleCacheDeletion(PlatformServices& platform, const std::string& cache,
-                           const KitPins& pins) {
-  for (const KitFile& file : KitFiles(pins)) {
-    std::string path = cache + "\\" + file.name;
-    if (file.pin.pinned && !platform.MoveFileExA(path.c_str())) return false;
+bool ScheduleCacheDeletion(PlatformServices& platform,
+                           const std::string& cache) {
+  // The cache holds the copies of one kit and nothing else: files, one at
+  // least (data.exe), and no folder.
+  std::size_t files = 0;
+  bool scheduled = true;
+  CFileFind find(platform);
+  std::string pattern = cache + "\\*";
+  for (bool more = find.FindFile(pattern.c_str()); more;) {
+    more = find.FindNextFile();
+    if (find.IsDots()) continue;
+    std::string path = cache + "\\" + find.GetFileName();
+    ++files;
+    scheduled = scheduled && !find.MatchesMask(kAttributeDirectory) &&
+                !find.GetFileName().empty() &&
+                platform.MoveFileExA(path.c_str());
   }
-  return platform.MoveFileExA(cache.c_str());
+  find.Close();
+  return scheduled && files != 0 && platform.MoveFileExA(cache.c_str());
 }
 
 void SweepOldCaches(PlatformServices& platform, const std::string& parent) {
@@ -240,7 +252,7 @@ bool CacheKit(PlatformServices& platform, const std::string& L,
   if (!CreateCache(platform, parent, hold, cache)) return false;
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold);
   if (copied &&
-      (!until_restart || ScheduleCacheDeletion(platform, *cache, pins))) {
+      (!until_restart || ScheduleCacheDeletion(platform, *cache))) {
     return true;
   }
   // Once any deletion at restart may have been registered, the folder

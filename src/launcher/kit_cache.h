@@ -46,12 +46,12 @@ bool CopyPinnedKit(PlatformServices& platform, const std::string& L,
                    const std::string& cache, const KitPins& pins,
                    KitHold* hold);
 
-// Schedules the cache for deletion at the next restart: each pinned file's
-// copy, then the folder. The restart deletes by name and follows a link
-// that has taken the folder's place, so from the first call on the folder
-// must stay until then (its files may go).
-bool ScheduleCacheDeletion(PlatformServices& platform, const std::string& cache,
-                           const KitPins& pins);
+// Schedules the cache for deletion at the next restart: each file in it,
+// whatever the kit held, then the folder. The restart deletes by name and
+// follows a link that has taken the folder's place, so from the first call
+// on the folder must stay until then (its files may go).
+bool ScheduleCacheDeletion(PlatformServices& platform,
+                           const std::string& cache);
 
 // Deletes the caches that earlier runs left in `parent`: folders named as
 // caches, made by administrators alone (as CreateCache checks), whose

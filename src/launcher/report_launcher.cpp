@@ -23,7 +23,7 @@ int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
 #if LAUNCHER_SIGNED_KIT
   // A signed kit's refusal names the check that failed.
   bool pinned = IsPinned(pins.pins) || pins.policy != nullptr;
-  KitRefusal refusal = AdmitKit(platform, L, pins, hold, cache);
+  KitRefusal refusal = AdmitKit(platform, L, pins, hold, cache, false);
   bool cached = !cache->empty();
   if (refusal != KitRefusal::None) {
     log.Error("Kit check: " + L + ": " + KitRefusalText(refusal) +
@@ -162,7 +162,7 @@ int ReportedRun(PlatformServices& platform, RunLog& log, LaunchMode mode,
   if (!cache.empty()) {
     bool running = code == kExitTimeLimit || code == kExitWaitFailed;
     DiscardCache(platform, running ? std::string() : cache, &hold, false);
-    if (running) ScheduleCacheDeletion(platform, cache, pins);
+    if (running) ScheduleCacheDeletion(platform, cache);
     log.Info(platform.PathFileExistsA(cache.c_str())
                  ? "The cache " + cache + " stays until the next restart"
                  : "Deleted the cache " + cache);

@@ -111,29 +111,31 @@ bool WriteKept(PlatformServices& platform, const std::string& path,
 // were verified, and scheduled for deletion before the folder.
 bool CacheSignedKit(PlatformServices& platform, const std::string& L,
                     const KitPins& pins, const SignedFiles& files,
-                    KitHold* hold, std::string* cache) {
+                    KitHold* hold, std::string* cache, bool until_restart) {
   std::string parent = CacheParent(platform);
   if (!parent.empty()) SweepOldCaches(platform, parent);
-  if (CreateCache(platform, parent, hold, cache) &&
-      CopyPinnedKit(platform, L, *cache, pins, hold)) {
-    std::string manifest = *cache + "\\" + kManifestName;
-    std::string signature = *cache + "\\" + kSignatureName;
-    if (WriteKept(platform, manifest, files.manifest, hold) &&
-        WriteKept(platform, signature, files.signature, hold) &&
-        platform.MoveFileExA(manifest.c_str()) &&
-        platform.MoveFileExA(signature.c_str()) &&
-        ScheduleCacheDeletion(platform, *cache, pins)) {
-      return true;
-    }
+  if (!CreateCache(platform, parent, hold, cache)) return false;
+  std::string manifest = *cache + "\\" + kManifestName;
+  std::string signature = *cache + "\\" + kSignatureName;
+  bool copied = CopyPinnedKit(platform, L, *cache, pins, hold) &&
+                WriteKept(platform, manifest, files.manifest, hold) &&
+                WriteKept(platform, signature, files.signature, hold);
+  if (copied && (!until_restart ||
+                 (platform.MoveFileExA(manifest.c_str()) &&
+                  platform.MoveFileExA(signature.c_str()) &&
+                  ScheduleCacheDeletion(platform, *cache)))) {
+    return true;
   }
-  DiscardCache(platform, *cache, hold);
+  // Once any deletion at restart may have been registered, the folder
+  // stays until then.
+  DiscardCache(platform, *cache, hold, copied && until_restart);
   cache->clear();
   return false;
 }
 
 KitRefusal AdmitSignedKit(PlatformServices& platform, const std::string& L,
                           const SignedKitPolicy& policy, KitHold* hold,
-                          std::string* cache) {
+                          std::string* cache, bool until_restart) {
   bool elevated = platform.CheckTokenMembership();
   KitHold* kept = elevated ? nullptr : hold;
   SignedFiles files;
@@ -149,7 +151,8 @@ KitRefusal AdmitSignedKit(PlatformServices& platform, const std::string& L,
     refusal = TrustManifest(platform, policy, files, &pins);
   }
   if (refusal == KitRefusal::None &&
-      !(elevated ? CacheSignedKit(platform, L, pins, files, hold, cache)
+      !(elevated ? CacheSignedKit(platform, L, pins, files, hold, cache,
+                                  until_restart)
                  : VerifyKit(platform, L, pins, hold))) {
     refusal = KitRefusal::Files;
   }
@@ -182,12 +185,14 @@ const char* KitRefusalText(KitRefusal refusal) {
 }
 
 KitRefusal AdmitKit(PlatformServices& platform, const std::string& L,
-                    const KitTrust& trust, KitHold* hold, std::string* cache) {
+                    const KitTrust& trust, KitHold* hold, std::string* cache,
+                    bool until_restart) {
   if (trust.policy != nullptr) {
-    return AdmitSignedKit(platform, L, *trust.policy, hold, cache);
+    return AdmitSignedKit(platform, L, *trust.policy, hold, cache,
+                          until_restart);
   }
   bool cached = IsPinned(trust.pins) && platform.CheckTokenMembership();
-  if (cached ? CacheKit(platform, L, trust.pins, hold, cache)
+  if (cached ? CacheKit(platform, L, trust.pins, hold, cache, until_restart)
              : VerifyKit(platform, L, trust.pins, hold)) {
     return KitRefusal::None;
   }

@@ -56,10 +56,12 @@ const char* KitRefusalText(KitRefusal refusal);
 // (bounded: kMaxManifestSize, kMaxSignatureSize), the signature verified
 // before a byte of the manifest is parsed; elevated, the copies in the
 // cache are written from those very bytes, and unelevated both files stay
-// held with the others. On a refusal nothing is left held and no cache
-// remains (`cache` is empty).
+// held with the others. `until_restart` as for CacheKit. On a refusal
+// nothing is left held and `cache` is empty; a cache named for deletion at
+// restart stays, emptied, until then.
 KitRefusal AdmitKit(PlatformServices& platform, const std::string& L,
-                    const KitTrust& trust, KitHold* hold, std::string* cache);
+                    const KitTrust& trust, KitHold* hold, std::string* cache,
+                    bool until_restart);
 #else
 // The default build trusts the pins compiled in, and nothing else.
 using KitTrust = KitPins;
