@@ -281,7 +281,7 @@ TEST(KitCacheTest, RestartDeletionsNeverFollowALink) {
     std::string path;
   };
   const Case cases[] = {
-      {"the cached data.exe cannot start", Op::CreateProcessA, kData},
+      {"the cached data.exe cannot start", Op::CreateProcessSuspendedA, kData},
       {"the folder's own registration fails", Op::MoveFileExA, kFirstCache},
   };
   for (const Case& c : cases) {

@@ -251,8 +251,7 @@ bool CacheKit(PlatformServices& platform, const std::string& L,
   if (!parent.empty()) SweepOldCaches(platform, parent);
   if (!CreateCache(platform, parent, hold, cache)) return false;
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold);
-  if (copied &&
-      (!until_restart || ScheduleCacheDeletion(platform, *cache))) {
+  if (copied && (!until_restart || ScheduleCacheDeletion(platform, *cache))) {
     return true;
   }
   // Once any deletion at restart may have been registered, the folder

@@ -104,7 +104,8 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   KitHold hold(platform);
   std::string cache;
 #if LAUNCHER_SIGNED_KIT
-  if (AdmitKit(platform, *L, pins, &hold, &cache, true) != KitRefusal::None) return;
+  if (AdmitKit(platform, *L, pins, &hold, &cache, true) != KitRefusal::None)
+    return;
   bool cached = !cache.empty();
 #else
   bool cached = IsPinned(pins) && platform.CheckTokenMembership();

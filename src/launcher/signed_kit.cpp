@@ -120,10 +120,9 @@ bool CacheSignedKit(PlatformServices& platform, const std::string& L,
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold) &&
                 WriteKept(platform, manifest, files.manifest, hold) &&
                 WriteKept(platform, signature, files.signature, hold);
-  if (copied && (!until_restart ||
-                 (platform.MoveFileExA(manifest.c_str()) &&
-                  platform.MoveFileExA(signature.c_str()) &&
-                  ScheduleCacheDeletion(platform, *cache)))) {
+  if (copied && (!until_restart || (platform.MoveFileExA(manifest.c_str()) &&
+                                    platform.MoveFileExA(signature.c_str()) &&
+                                    ScheduleCacheDeletion(platform, *cache)))) {
     return true;
   }
   // Once any deletion at restart may have been registered, the folder
