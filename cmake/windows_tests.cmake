@@ -127,12 +127,6 @@ foreach(prefix ${launcher_wine_prefixes})
   endforeach()
 endforeach()
 
-# The signed suite signs its kits and runs each verifier on its own too:
-# 32-bit Wine under an emulator needs longer.
-foreach(prefix ${launcher_wine_prefixes})
-  set_tests_properties(wine_signed_${launcher_wine_build}_${prefix} PROPERTIES TIMEOUT 1800)
-endforeach()
-
 # Two builds in fresh copies of the sources give the same bytes (label
 # "reproducible"); a build with the signing options signs verifiably (label
 # "signing").
