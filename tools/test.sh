@@ -71,10 +71,10 @@ emulation_results() {
   [ -f "$ran" ] || ran=/dev/null
   awk '
     function emulation(name) { return match(name, /_wine[0-9]+$/) ? substr(name, RSTART + 5) : "" }
-    FNR == NR && /^[0-9]+\/[0-9]+ Test: / { name = $3 }
-    FNR == NR && /^environment: / { sub(/^environment: /, ""); e = emulation(name)
+    FILENAME == ARGV[1] && /^[0-9]+\/[0-9]+ Test: / { name = $3 }
+    FILENAME == ARGV[1] && /^environment: / { sub(/^environment: /, ""); e = emulation(name)
                                    if (e != "" && index(where[e] ";", "; " $0 ";") == 0) where[e] = where[e] "; " $0 }
-    FNR == NR { next }
+    FILENAME == ARGV[1] { next }
     / Test +#[0-9]+: / { sub(/.*Test +#[0-9]+: /, ""); e = emulation($1)
                          if (e == "") next
                          seen[e] = 1
