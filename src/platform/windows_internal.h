@@ -38,9 +38,11 @@ Function Kernel32Entry(const char* name) {
 }
 
 // A function of the system DLL `dll` (a bare file name), found at run
-// time; null when the DLL or the function is absent. The DLL is loaded from
-// the system folder alone, never from the program's folder or the current
-// one, and stays loaded. This is how the launcher reaches every DLL but
+// time; null when the DLL or the function is absent, and always null where
+// Windows cannot keep a load to the system folder (before Windows 8, and 7
+// and Vista without KB2533623). The DLL, and all it loads in turn, comes
+// from the system folder alone, never from the program's folder or the
+// current one, and stays loaded. This is how the launcher reaches every DLL but
 // KERNEL32 and msvcrt: Windows resolves load-time imports, and the
 // forwarders they lead to, before main and in the ordinary search order,
 // which puts the program's own folder first (windows_system_dll.cpp).

@@ -18,7 +18,6 @@ namespace windows {
 namespace {
 
 constexpr LONG kStatusSuccess = 0;
-constexpr LONG kStatusInvalidSignature = static_cast<LONG>(0xC000A000);
 constexpr std::uint32_t kDigestSize = 32;
 
 template <typename Function>
@@ -70,8 +69,10 @@ Verdict VerifyWithCng(const PublisherKey& key, const std::uint8_t* digest,
     LONG status =
         verify(handle, &padding, const_cast<PUCHAR>(digest), kDigestSize,
                const_cast<PUCHAR>(signature), size, BCRYPT_PAD_PKCS1);
-    if (status == kStatusSuccess) verdict = Verdict::Valid;
-    if (status == kStatusInvalidSignature) verdict = Verdict::Invalid;
+    // Once the key is in, CNG has judged the signature: any status but
+    // success refuses it (a value past the modulus, say, gives
+    // STATUS_INVALID_PARAMETER), and CryptoAPI is not asked again.
+    verdict = status == kStatusSuccess ? Verdict::Valid : Verdict::Invalid;
     destroy(handle);
   }
   close(algorithm, 0);

@@ -8,30 +8,25 @@ namespace {
 // LOAD_LIBRARY_SEARCH_SYSTEM32, which older headers lack.
 constexpr DWORD kSearchSystem32 = 0x00000800;
 
-// Loads `dll` from the system folder. Windows 8 on (7 and Vista with
-// KB2533623) take the flag that confines the whole load, the DLL's own
-// imports included, to the system folder. Older systems refuse the flag
-// (ERROR_INVALID_PARAMETER); there the DLL is named by its full path, and
-// LOAD_WITH_ALTERED_SEARCH_PATH looks for its imports in that folder first
-// instead of the program's.
-HMODULE LoadSystemDll(const wchar_t* dll) {
-  HMODULE module = ::LoadLibraryExW(dll, nullptr, kSearchSystem32);
-  if (module != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER) {
-    return module;
-  }
-  wchar_t path[MAX_PATH];
-  UINT folder = ::GetSystemDirectoryW(path, MAX_PATH);
-  int name = ::lstrlenW(dll);
-  if (folder == 0 || folder + 1 + name >= MAX_PATH) return nullptr;
-  path[folder] = L'\\';
-  ::lstrcpyW(path + folder + 1, dll);
-  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+// Whether this Windows can keep a load, and every load it leads to, to the
+// system folder: Windows 8 on, and 7 and Vista with KB2533623. Microsoft's
+// test for the LOAD_LIBRARY_SEARCH_* flags is kernel32's AddDllDirectory.
+// Where it is absent, the DLL search puts the program's folder first for
+// whatever a system DLL loads in turn by name (advapi32's security calls
+// load ntmarta.dll, RtlGenRandom forwards to cryptbase.dll, CryptoAPI to
+// cryptsp.dll and its providers, none of them known DLLs), and no way of
+// loading the first DLL changes that: there nothing is loaded at all.
+bool SearchCanBeConfined() {
+  return Kernel32Entry<FARPROC>("AddDllDirectory") != nullptr;
 }
 
 }  // namespace
 
+// A lookup that fails leaves the launcher to refuse what needed it: no
+// random name, no owner, no signature check, no administrator's token.
 void* SystemEntry(const wchar_t* dll, const char* name) {
-  HMODULE module = LoadSystemDll(dll);
+  if (!SearchCanBeConfined()) return nullptr;
+  HMODULE module = ::LoadLibraryExW(dll, nullptr, kSearchSystem32);
   FARPROC entry = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
   return reinterpret_cast<void*>(entry);
 }
