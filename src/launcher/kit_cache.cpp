@@ -22,7 +22,7 @@ constexpr std::uint32_t kPatience = 10000;
 // FILETIME units (100 ns) in a millisecond, and the margin, in
 // milliseconds, by which an old cache must predate the start of Windows.
 constexpr std::uint64_t kFileTimePerMs = 10000;
-constexpr std::uint64_t kClockMargin = 24 * 3600 * 1000;
+constexpr std::uint64_t kClockMargin = std::uint64_t{24} * 3600 * 1000;
 
 // The name of a cache and nothing else: the prefix and 16 digits.
 bool IsCacheName(const std::string& name) {
