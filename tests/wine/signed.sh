@@ -9,8 +9,9 @@
 # asked on their own.
 
 # The kits are signed here, with openssl, before the suite may move into the
-# private root, which has no openssl: in a folder of the build per prefix.
-KITS="${LAUNCHER_BUILD_DIR:?}/signed_kits_${LAUNCHER_WINE_PREFIX:-win64}"
+# private root, which has no openssl: in a folder of the build per prefix
+# and emulation, since the suites of one build run side by side.
+KITS="${LAUNCHER_BUILD_DIR:?}/signed_kits_${LAUNCHER_WINE_PREFIX:-win64}_wine${LAUNCHER_WINE_EMULATION:-8}"
 if [ -z "${LAUNCHER_WINE_ENVIRONMENT:-}" ]; then
   project=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   keys=$project/tests/keys
