@@ -5,6 +5,20 @@
 
 namespace {
 
+// C:\a.exe started suspended and put in a job of its own.
+struct Started {
+  ProcessInformation info;
+  Handle job = 0;
+  Handle port = 0;
+};
+void StartInJob(SimulatedPlatform& p, Started* s) {
+  std::string line = "a";
+  ASSERT_TRUE(
+      p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &s->info));
+  ASSERT_TRUE(p.CreateJobObjectA(&s->job, &s->port));
+  ASSERT_TRUE(p.AssignProcessToJobObject(s->job, s->info.process));
+}
+
 // A suspended program runs nothing until it is resumed; in a job its
 // children join the job; the port reports each join and end, and "no
 // active process" once the last one has ended, not when the first has.
@@ -15,14 +29,9 @@ TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
     p.AddFile("C:\\a.exe");
     p.runs["C:\\a.exe"] = {10, 7, {"C:\\b.exe"}};
     p.runs["C:\\b.exe"] = {500, 0, {}};
-    std::string line = "a";
-    ProcessInformation info;
-    Handle job = 0;
-    Handle port = 0;
-    ASSERT_TRUE(
-        p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
-    ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
-    ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(StartInJob(p, &started));
+    auto& [info, job, port] = started;
     EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::Other);
     // Suspended: the time passes, it does not end.
     EXPECT_EQ(p.GetQueuedCompletionStatus(port, 1000), JobMessage::TimedOut);
@@ -56,14 +65,9 @@ TEST(SimulatedJobsTest, NestedJobPostsToTheOuterPort) {
   p.AddFile("C:\\a.exe");
   p.runs["C:\\a.exe"] = {1000, 0, {"C:\\b.exe"}, true};
   p.runs["C:\\b.exe"] = {200, 0, {}};
-  std::string line = "a";
-  ProcessInformation info;
-  Handle job = 0;
-  Handle port = 0;
-  ASSERT_TRUE(
-      p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
-  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
-  ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+  Started started;
+  ASSERT_NO_FATAL_FAILURE(StartInJob(p, &started));
+  auto& [info, job, port] = started;
   ASSERT_TRUE(p.ResumeThread(info.thread));
   JobMessage message = JobMessage::Other;
   while (message == JobMessage::Other) {
@@ -90,14 +94,9 @@ TEST(SimulatedJobsTest, TerminatedWhileSuspendedNeverRuns) {
   SimulatedPlatform p;
   p.AddFile("C:\\a.exe");
   p.runs["C:\\a.exe"] = {10, 0, {"C:\\b.exe"}};
-  std::string line = "a";
-  ProcessInformation info;
-  Handle job = 0;
-  Handle port = 0;
-  ASSERT_TRUE(
-      p.CreateProcessSuspendedA("C:\\a.exe", line.data(), nullptr, &info));
-  ASSERT_TRUE(p.CreateJobObjectA(&job, &port));
-  ASSERT_TRUE(p.AssignProcessToJobObject(job, info.process));
+  Started started;
+  ASSERT_NO_FATAL_FAILURE(StartInJob(p, &started));
+  auto& [info, job, port] = started;
   ASSERT_TRUE(p.TerminateProcess(info.process, 1223));
   p.ResumeThread(info.thread);  // too late: whatever it answers, no run
   std::uint32_t code = 0;
