@@ -78,6 +78,13 @@ DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type,
       wanted, owner, group, dacl, sacl, descriptor);
 }
 
+BOOL GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
+                                  PSECURITY_DESCRIPTOR_CONTROL control,
+                                  LPDWORD revision) {
+  return Call<decltype(&::GetSecurityDescriptorControl)>(
+      "GetSecurityDescriptorControl", FALSE, descriptor, control, revision);
+}
+
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   return Call<decltype(&::OpenProcessToken)>("OpenProcessToken", FALSE, process,
                                              access, token);

@@ -37,6 +37,9 @@ BOOL GetAce(PACL acl, DWORD index, LPVOID* ace);
 DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type,
                       SECURITY_INFORMATION wanted, PSID* owner, PSID* group,
                       PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor);
+BOOL GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
+                                  PSECURITY_DESCRIPTOR_CONTROL control,
+                                  LPDWORD revision);
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind,
                          LPVOID buffer, DWORD size, PDWORD needed);

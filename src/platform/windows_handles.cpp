@@ -5,18 +5,12 @@
 // These need the types of windows.h first.
 #include <aclapi.h>
 
+#include "platform/windows_advapi32.h"
+
 namespace windows {
 
 namespace {
 
-using GetSecurityInfoFunction = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE,
-                                               SECURITY_INFORMATION, PSID*,
-                                               PSID*, PACL*, PACL*,
-                                               PSECURITY_DESCRIPTOR*);
-using GetSecurityDescriptorControlFunction =
-    BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, PSECURITY_DESCRIPTOR_CONTROL, LPDWORD);
-using GetAceFunction = BOOL(WINAPI*)(PACL, DWORD, LPVOID*);
-using IsWellKnownSidFunction = BOOL(WINAPI*)(PSID, WELL_KNOWN_SID_TYPE);
 using GetTickCount64Function = ULONGLONG(WINAPI*)();
 
 // Rights that let an account change a folder or what it holds.
@@ -35,13 +29,9 @@ std::uint64_t Joined(FILETIME time) {
 // only ever take away; an entry of another kind is not understood, and
 // refused.
 bool AdministratorsAlone(PACL dacl) {
-  auto get_ace = SystemFunction<GetAceFunction>(L"advapi32.dll", "GetAce");
-  auto well_known =
-      SystemFunction<IsWellKnownSidFunction>(L"advapi32.dll", "IsWellKnownSid");
-  if (get_ace == nullptr || well_known == nullptr) return false;
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     void* entry = nullptr;
-    if (!get_ace(dacl, i, &entry)) return false;
+    if (!advapi32::GetAce(dacl, i, &entry)) return false;
     auto* header = static_cast<ACE_HEADER*>(entry);
     if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
     if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
@@ -49,8 +39,8 @@ bool AdministratorsAlone(PACL dacl) {
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
     PSID sid = &allowed->SidStart;
     if ((allowed->Mask & kChangingRights) != 0 &&
-        !well_known(sid, WinLocalSystemSid) &&
-        !well_known(sid, WinBuiltinAdministratorsSid)) {
+        !advapi32::IsWellKnownSid(sid, WinLocalSystemSid) &&
+        !advapi32::IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
       return false;
     }
   }
@@ -83,20 +73,17 @@ bool GetProtectedDacl(Handle object, bool* administrators_only) {
     *administrators_only = true;
     return true;
   }
-  auto query = SystemFunction<GetSecurityInfoFunction>(L"advapi32.dll",
-                                                       "GetSecurityInfo");
-  auto control_of = SystemFunction<GetSecurityDescriptorControlFunction>(
-      L"advapi32.dll", "GetSecurityDescriptorControl");
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (query == nullptr || control_of == nullptr ||
-      query(FromHandle(object), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-            nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (advapi32::GetSecurityInfo(FromHandle(object), SE_FILE_OBJECT,
+                                DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  bool read = control_of(descriptor, &control, &revision) != FALSE;
+  bool read = advapi32::GetSecurityDescriptorControl(descriptor, &control,
+                                                     &revision) != FALSE;
   *administrators_only = read && dacl != nullptr &&
                          (control & SE_DACL_PROTECTED) != 0 &&
                          AdministratorsAlone(dacl);

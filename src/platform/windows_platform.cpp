@@ -374,10 +374,7 @@ class WindowsPlatform : public PlatformServices {
     return windows::OpenFolderA(path, folder);
   }
   bool GetSecurityInfo(Handle object, bool* administrators_own) override {
-    // Wine makes every file its one user's (windows_handles.cpp).
-    *administrators_own = windows::UnderWine();
-    return *administrators_own ||
-           windows::GetSecurityInfo(object, administrators_own);
+    return windows::GetSecurityInfo(object, administrators_own);
   }
   bool GetProtectedDacl(Handle object, bool* administrators_only) override {
     return windows::GetProtectedDacl(object, administrators_only);

@@ -66,7 +66,12 @@ bool OpenFolderA(const char* path, Handle* folder) {
   return Opened(handle, folder);
 }
 
+// Wine makes every file its one user's (see GetProtectedDacl).
 bool GetSecurityInfo(Handle object, bool* administrators_own) {
+  if (UnderWine()) {
+    *administrators_own = true;
+    return true;
+  }
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (advapi32::GetSecurityInfo(
