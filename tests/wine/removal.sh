@@ -119,10 +119,11 @@ M=$(maintenance_folder_for "$DEFAULT_BITS")
 
 # ---- A second launcher while the first waits for the uninstaller ----
 # The second one starts once the first one's uninstaller has recorded its
-# start, so the first one surely holds its claim by then.
-section "a second launcher started while the first one's setup.exe runs (4000 ms)"
+# start, so the first one surely holds its claim by then. The uninstaller
+# runs long enough for a second emulated start on a busy machine.
+section "a second launcher started while the first one's setup.exe runs (8000 ms)"
 prepare_kit
-plant_previous "$M" setup 4000
+plant_previous "$M" setup 8000
 reset_log
 start_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
 for _ in $(seq 300); do
