@@ -129,11 +129,13 @@ wine_in() {
 QEMU_CRASH='qemu: uncaught target signal 11 (Segmentation fault) - core dumped'
 printed() {
   local text crashes
-  text=$(tr -d '\r\0' <"$1")
-  [ "$EMULATION" = 10 ] || { printf '%s' "$text"; return; }
-  crashes=$(grep -acxF "$QEMU_CRASH" <<<"$text" || true)
-  [ "$crashes" -eq 0 ] || note "Wine 10: qemu's report of $crashes 32-bit process(es) ended by the server, set aside" >&2
-  grep -avxF "$QEMU_CRASH" <<<"$text" || true
+  text=$(tr -d '\r' <"$1")
+  if [ "$EMULATION" = 10 ]; then
+    crashes=$(grep -acxF "$QEMU_CRASH" <<<"$text" || true)
+    [ "$crashes" -eq 0 ] || note "Wine 10: qemu's report of $crashes 32-bit process(es) ended by the server, set aside" >&2
+    text=$(grep -avxF "$QEMU_CRASH" <<<"$text" || true)
+  fi
+  printf '%s' "$text"
 }
 
 # run_in UNIX_CWD PROGRAM [ARGUMENT...]: runs it in the foreground; sets
