@@ -10,11 +10,11 @@ launcher_write_publisher_keys(
 launcher_program(signed_launcher "${launcher_signed_pins_dir}" SIGNED)
 set_target_properties(signed_launcher PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
-# Its executable keeps the default build's properties: the signature check
-# adds no import.
+# Its executable keeps the default build's imports (the signature check adds
+# none) and carries the manifest.
 add_test(NAME pe_properties_signed
   COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
-          "$<TARGET_FILE:signed_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}" default)
+          "$<TARGET_FILE:signed_launcher>" "${launcher_pe_format}" "${LAUNCHER_ICON}" default embedded)
 set_tests_properties(pe_properties_signed PROPERTIES LABELS pe TIMEOUT 60)
 
 # The signature check's cost, measured by tools/bench.sh.

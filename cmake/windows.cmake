@@ -19,6 +19,19 @@ set(CMAKE_CXX_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
 set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
 
 configure_file(res/launcher.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc" @ONLY)
+# The pinned, signed and report builds load DLLs outside the known DLLs at
+# run time (bcrypt, bcryptprimitives, cryptsp and rsaenh, ntmarta), so they
+# carry a manifest; the default build loads none and stays without one.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LAUNCHER_MANIFEST_ARCHITECTURE amd64)
+else()
+  set(LAUNCHER_MANIFEST_ARCHITECTURE x86)
+endif()
+set(LAUNCHER_MANIFEST "${CMAKE_CURRENT_BINARY_DIR}/launcher.manifest")
+configure_file(res/launcher.manifest.in "${LAUNCHER_MANIFEST}" @ONLY)
+configure_file(res/launcher_manifest.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher_manifest.rc" @ONLY)
+set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/launcher_manifest.rc"
+  PROPERTIES OBJECT_DEPENDS "${LAUNCHER_MANIFEST}")
 
 set(windows_platform_sources
   src/platform/path_rules.cpp
@@ -70,19 +83,24 @@ set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -
 
 include(cmake/signed_kit.cmake)
 
-# launcher_program(TARGET PINS_DIR [REPORT] [SIGNED]): the launcher program,
-# pinned to the kit whose kit_pins.h lies in PINS_DIR; with REPORT, the
-# report build; with SIGNED, the signed-kit build, trusting the keys of
-# PINS_DIR's publisher_keys.h.
+# launcher_program(TARGET PINS_DIR [PINNED] [REPORT] [SIGNED]): the launcher
+# program, pinned to the kit whose kit_pins.h lies in PINS_DIR (PINNED when
+# that kit is not empty); with REPORT, the report build; with SIGNED, the
+# signed-kit build, trusting the keys of PINS_DIR's publisher_keys.h. All
+# but the default build carry the manifest.
 function(launcher_program target pins_dir)
   set(signed "")
   if("SIGNED" IN_LIST ARGN)
     set(signed _signed)
   endif()
+  set(resources launcher.rc)
+  if(ARGN)
+    set(resources launcher_manifest.rc)
+  endif()
   add_executable(${target} WIN32
     src/launcher/main.cpp
     src/platform/windows_runtime.cpp
-    "${CMAKE_CURRENT_BINARY_DIR}/launcher.rc")
+    "${CMAKE_CURRENT_BINARY_DIR}/${resources}")
   target_include_directories(${target} PRIVATE "${pins_dir}")
   if("REPORT" IN_LIST ARGN)
     target_link_libraries(${target} PRIVATE launcher_logic_report${signed} windows_platform_report${signed})
@@ -96,6 +114,9 @@ function(launcher_program target pins_dir)
 endfunction()
 
 set(launcher_variant "")
+if(NOT LAUNCHER_KIT STREQUAL "")
+  list(APPEND launcher_variant PINNED)
+endif()
 if(LAUNCHER_REPORT)
   list(APPEND launcher_variant REPORT)
 endif()

@@ -50,7 +50,7 @@ add_custom_command(OUTPUT "${launcher_test_pins}"
   COMMENT "Pinning the test kit ${launcher_test_kit}"
   VERBATIM)
 get_filename_component(launcher_test_pins_dir "${launcher_test_pins}" DIRECTORY)
-launcher_program(pinned_launcher "${launcher_test_pins_dir}")
+launcher_program(pinned_launcher "${launcher_test_pins_dir}" PINNED)
 target_sources(pinned_launcher PRIVATE "${launcher_test_pins}")
 set_target_properties(pinned_launcher PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
@@ -84,15 +84,21 @@ if(LAUNCHER_REPORT)
 else()
   set(launcher_pe_kind default)
 endif()
-foreach(check "pe_properties;launcher;${launcher_pe_kind}"
-              "pe_properties_pinned;pinned_launcher;default"
-              "pe_properties_report;report_launcher;report")
+if(launcher_variant)
+  set(launcher_pe_manifest embedded)
+else()
+  set(launcher_pe_manifest none)
+endif()
+foreach(check "pe_properties;launcher;${launcher_pe_kind};${launcher_pe_manifest}"
+              "pe_properties_pinned;pinned_launcher;default;embedded"
+              "pe_properties_report;report_launcher;report;embedded")
   list(GET check 0 name)
   list(GET check 1 program)
   list(GET check 2 kind)
+  list(GET check 3 manifest)
   add_test(NAME ${name}
     COMMAND bash "${CMAKE_SOURCE_DIR}/tests/pe/check_pe.sh"
-            "$<TARGET_FILE:${program}>" "${launcher_pe_format}" "${LAUNCHER_ICON}" ${kind})
+            "$<TARGET_FILE:${program}>" "${launcher_pe_format}" "${LAUNCHER_ICON}" ${kind} ${manifest})
   set_tests_properties(${name} PROPERTIES LABELS pe TIMEOUT 60)
 endforeach()
 include(cmake/signed_kit_tests.cmake)

@@ -1,25 +1,31 @@
 #!/usr/bin/env bash
 # Properties of the built Windows executable that no run can show:
 #
-#   check_pe.sh EXE FORMAT ICON KIND
+#   check_pe.sh EXE FORMAT ICON KIND MANIFEST
 #
 # FORMAT is PE32 (32-bit, Intel 386) or PE32+ (x86-64); ICON is the icon
 # file the build was configured with; KIND is default (the default or a
-# pinned build) or report. Checks: the format and machine, the GUI
-# subsystem, imports from KERNEL32 and msvcrt only (everything from the
-# toolchain linked in), exactly the functions tests/pe/imports lists for
-# the build, exactly one resource besides its image:
-# icon group 101 holding one 32x32 image at 24 bits per pixel, the
-# configured icon's image; no manifest, no version record; a size under
-# 64 KiB for the 32-bit default build, 320 KiB for the others.
+# pinned build) or report; MANIFEST is none (the default build, which loads
+# no DLL outside the known DLLs) or embedded (the pinned, signed and report
+# builds). Checks: the format and machine, the GUI subsystem, imports from
+# KERNEL32 and msvcrt only (everything from the toolchain linked in),
+# exactly the functions tests/pe/imports lists for the build; icon group
+# 101 holding one 32x32 image at 24 bits per pixel, the configured icon's
+# image; no version record; the manifest as MANIFEST says: none, or
+# manifest 1 with the assembly identity of this width, the supported
+# Windows versions and no trustInfo (installer detection keeps elevating
+# it); nothing else; a size under 64 KiB for the 32-bit default build, 320
+# KiB for the others.
 set -u
 
-usage="usage: check_pe.sh EXE FORMAT ICON default|report"
+usage="usage: check_pe.sh EXE FORMAT ICON default|report none|embedded"
 exe=${1:?$usage}
 format=${2:?$usage}
 icon=${3:?$usage}
 kind=${4:?$usage}
-case "$kind" in default|report) ;; *) echo "FAIL: $usage"; exit 1 ;; esac
+manifest=${5:?$usage}
+case "$kind/$manifest" in default/none|default/embedded|report/embedded) ;;
+  *) echo "FAIL: $usage"; exit 1 ;; esac
 
 failures=0
 pass() { printf 'ok:   %s\n' "$1"; }
@@ -128,10 +134,27 @@ count_type() {
   for t in "${types[@]}"; do [ "$t" = "$wanted" ] && n=$((n + 1)); done
   echo "$n"
 }
-if [ "$(count_type 24)" -eq 0 ]; then
-  pass "no manifest (type 24)"
+manifests=$(count_type 24)
+if [ "$manifest" = none ]; then
+  if [ "$manifests" -eq 0 ]; then
+    pass "no manifest (type 24)"
+  else
+    fail "a manifest resource (type 24) is present"
+  fi
+elif [ "$manifests" -eq 1 ] && grep -q -- '^--type=24 --name=1 ' <<<"$listing"; then
+  pass "one manifest, resource 1"
+  text=$(wrestool -x --raw -t24 -n1 "$exe" 2>/dev/null | tr -d '\r')
+  architecture=x86
+  [ "$width" = x64 ] && architecture=amd64
+  supported=$(grep -c '<supportedOS Id="{[0-9a-f-]*}"/>' <<<"$text")
+  if grep -q "<assemblyIdentity type=\"win32\" name=\"[^\"]*\" version=\"[0-9.]*\" processorArchitecture=\"$architecture\"/>" <<<"$text" &&
+     [ "$supported" -eq 5 ] && ! grep -qi 'trustInfo\|requestedExecutionLevel' <<<"$text"; then
+    pass "the manifest names the assembly ($architecture), five supported Windows versions, no trustInfo"
+  else
+    fail "the manifest's text is not the expected one: $(tr '\n' ' ' <<<"$text")"
+  fi
 else
-  fail "a manifest resource (type 24) is present"
+  fail "manifest resources: expected one, named 1; found $manifests"
 fi
 if [ "$(count_type 16)" -eq 0 ]; then
   pass "no version record (type 16)"
@@ -153,12 +176,12 @@ else
 fi
 others=0
 for t in "${types[@]}"; do
-  case "$t" in 3|14) ;; *) others=$((others + 1)) ;; esac
+  case "$t" in 3|14|24) ;; *) others=$((others + 1)) ;; esac
 done
 if [ "$others" -eq 0 ]; then
-  pass "no resource besides the icon"
+  pass "no resource besides the icon and the manifest"
 else
-  fail "$others resource(s) besides the icon group and its image"
+  fail "$others resource(s) besides the icon group, its image and the manifest"
 fi
 
 if [ "$group101" -eq 1 ]; then

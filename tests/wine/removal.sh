@@ -8,6 +8,7 @@
 # (as built, changed, attacked while it is held) and a kit whose data.exe is
 # the launcher itself.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/planted_manifest.sh"
 
 wine_suite_start
 harness_check
@@ -314,10 +315,23 @@ check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
 check_uninstaller_run "$M"
 check_eq "setup.exe finds none by bare name, but one in its own folder" \
   "planted.dll=126 owned.dll=ok" "$(record_field load "$M\\setup.exe" 5)"
-loaded=$(cd "$DRIVE_C/markers" && grep -a -H '' -- * 2>/dev/null | sed 's/:/ in /')
-check_eq "no planted DLL is loaded into any process" "owned.dll in $M\\setup.exe" "$loaded"
+check_eq "no planted DLL is loaded into any process" "owned.dll in $M\\setup.exe" "$(planted_loads)"
 check_removed "$M"
 rm -rf "$DRIVE_C/markers" "$DRIVE_C/work"/*.dll
+
+# The default build loads no DLL a manifest could redirect; the pinned one
+# loads several, and its own manifest makes it ignore the planted one.
+for build in default pinned; do
+  section "a manifest beside the $build launcher naming the DLLs builds load"
+  prepare_kit "$build"
+  plant_previous "$M"
+  plant_manifest "$KIT\\launcher.exe"
+  reset_log
+  launch "$DRIVE_C/work" "$KIT\\launcher.exe" x
+  check_launch_status
+  check_planted_ignored "$M"
+  check_removed "$M"
+done
 
 # ---- A pinned kit ----
 # Wine runs every process as an administrator, so a pinned launcher copies

@@ -8,6 +8,7 @@
 # exit codes to Unix modulo 256, so each launcher runs under
 # C:\tools\exit_code.exe, which prints the whole code.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/planted_manifest.sh"
 
 wine_suite_start
 harness_check
@@ -91,6 +92,15 @@ for row in "3010 0 3010" "1603 0 1603" "0 -3 69004" "0 none 69005"; do
   check_started "data.exe started" "$KIT\\data.exe"
 done
 check "the log is appended to, run after run" test "$(wc -l <"$LOG_UNIX")" -gt "$lines"
+
+section "a manifest beside the launcher naming the DLLs builds load"
+prepare_kit
+plant_previous
+plant_manifest "$KIT\\launcher.exe"
+reset_log
+report_launch x
+check_eq "exit code 0" 0 "$CODE"
+check_planted_ignored "$M"
 
 # ---- A failed removal (each way to fail is a row of the host tests) ----
 section "the uninstaller ends with 0 but writes no setup.log"

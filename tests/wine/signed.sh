@@ -38,6 +38,7 @@ if [ -z "${LAUNCHER_WINE_ENVIRONMENT:-}" ]; then
 fi
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/planted_manifest.sh"
 
 wine_suite_start
 harness_check
@@ -111,6 +112,15 @@ refused() {
 section "release 1 (publisher key, 3072 bits) and release 2 (backup key, 4096 bits)"
 accepted release1
 accepted release2
+section "a manifest beside the launcher naming the DLLs builds load"
+use_kit release1
+plant_previous
+plant_manifest "$KIT\\setup.exe"
+reset_log
+launch "$DRIVE_C/work" "$KIT\\setup.exe" /s
+check_launch_status
+check_planted_ignored "$M"
+
 section "a manifest signed with another key"
 use_kit other_key
 refused "another key"
