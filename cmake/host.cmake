@@ -10,17 +10,12 @@ if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
   endif()
   add_compile_options(${sanitize_flags})
   add_link_options(${sanitize_flags})
-  # The flags above reach targets defined from here on; the logic was
-  # defined before this file was included.
-  target_compile_options(launcher_logic PRIVATE ${sanitize_flags})
 endif()
+include(cmake/libraries.cmake)
 
-# The host tests run every build's logic in one binary: the report and the
-# signed-kit members of PlatformServices are always there.
-target_sources(launcher_logic PRIVATE ${launcher_report_sources})
-target_compile_definitions(launcher_logic PUBLIC LAUNCHER_REPORT=1 LAUNCHER_SIGNED_KIT=1)
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
+# The simulated platform: one machine, serving every interface of the seam.
 add_library(simulated_platform STATIC
   src/platform/path_rules.cpp
   src/platform/simulated/files.cpp
@@ -35,14 +30,13 @@ add_library(simulated_platform STATIC
   src/platform/simulated/sharing.cpp
   src/platform/simulated/signature.cpp
   src/platform/simulated/system.cpp)
-target_compile_definitions(simulated_platform PUBLIC LAUNCHER_REPORT=1 LAUNCHER_SIGNED_KIT=1)
 target_link_libraries(simulated_platform PUBLIC OpenSSL::Crypto)
 target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
 
 # Hashing throughput, measured by tools/bench.sh in a release tree of its own
 # (sanitizers would be in the figures here).
 add_executable(hash_bench tools/hash_bench.cpp)
-target_link_libraries(hash_bench PRIVATE launcher_logic)
+target_link_libraries(hash_bench PRIVATE pinned_kit)
 
 include(CTest)
 if(BUILD_TESTING)

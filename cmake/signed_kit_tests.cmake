@@ -20,7 +20,7 @@ set_tests_properties(pe_properties_signed PROPERTIES LABELS pe TIMEOUT 60)
 # The signature check's cost, measured by tools/bench.sh.
 add_executable(signature_bench tools/signature_bench.cpp)
 target_include_directories(signature_bench PRIVATE "${launcher_signed_pins_dir}")
-target_link_libraries(signature_bench PRIVATE launcher_logic_signed windows_platform_signed)
+target_link_libraries(signature_bench PRIVATE pinned_kit windows_signature)
 target_link_options(signature_bench PRIVATE -static)
 set_target_properties(signature_bench PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")

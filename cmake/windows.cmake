@@ -13,7 +13,6 @@ set(reproducible_flags
   "-ffile-prefix-map=${CMAKE_BINARY_DIR}=build"
   "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
 add_compile_options(${reproducible_flags})
-target_compile_options(launcher_logic PRIVATE ${reproducible_flags})
 set(CMAKE_CXX_ARCHIVE_CREATE "<CMAKE_AR> qcD <TARGET> <LINK_FLAGS> <OBJECTS>")
 set(CMAKE_CXX_ARCHIVE_APPEND "<CMAKE_AR> qD <TARGET> <LINK_FLAGS> <OBJECTS>")
 set(CMAKE_CXX_ARCHIVE_FINISH "<CMAKE_RANLIB> -D <TARGET>")
@@ -33,38 +32,10 @@ configure_file(res/launcher_manifest.rc.in "${CMAKE_CURRENT_BINARY_DIR}/launcher
 set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/launcher_manifest.rc"
   PROPERTIES OBJECT_DEPENDS "${LAUNCHER_MANIFEST}")
 
-set(windows_platform_sources
-  src/platform/path_rules.cpp
-  src/platform/windows_advapi32.cpp
-  src/platform/windows_handles.cpp
-  src/platform/windows_platform.cpp
-  src/platform/windows_secured.cpp
-  src/platform/windows_system_dll.cpp)
-add_library(windows_platform STATIC ${windows_platform_sources})
-target_include_directories(windows_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-# KERNEL32 and msvcrt only: every other DLL, ADVAPI32 included, is loaded
-# at run time from the system folder (windows_advapi32.h), so none is linked.
-
-# The report build's libraries: the same sources and its own, compiled with
-# LAUNCHER_REPORT, which adds members to PlatformServices. The default
-# program never links them, so it stays what it is without them.
-add_library(launcher_logic_report STATIC
-  ${launcher_logic_sources} ${launcher_report_sources})
-target_include_directories(launcher_logic_report PUBLIC
-  "${CMAKE_CURRENT_SOURCE_DIR}/src"
-  "${CMAKE_CURRENT_BINARY_DIR}/generated")
-add_library(windows_platform_report STATIC ${windows_platform_sources}
-  src/platform/windows_report.cpp)
-target_include_directories(windows_platform_report PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/src")
-foreach(target launcher_logic_report windows_platform_report)
-  target_compile_definitions(${target} PUBLIC LAUNCHER_REPORT=1)
-  target_compile_options(${target} PRIVATE ${reproducible_flags})
-endforeach()
-
 # No exceptions anywhere in the program, and the runtime support that keeps
-# the library's throwing code out (see windows_runtime.cpp). Everything from
-# the toolchain is linked in statically, so the image imports only system
-# DLLs.
+# the library's throwing code out (see platform/windows/runtime.cpp).
+# Everything from the toolchain is linked in statically, so the image
+# imports only system DLLs.
 set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 # Nothing unwinds through the program's frames on 32-bit Windows, whose
 # exception handling is registered on the stack: DWARF unwind tables would
@@ -73,15 +44,33 @@ set(lean_flags -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   list(APPEND lean_flags -fno-asynchronous-unwind-tables)
 endif()
-foreach(target launcher_logic windows_platform launcher_logic_report
-               windows_platform_report)
-  target_compile_options(${target} PRIVATE ${lean_flags})
-endforeach()
+set(launcher_library_flags ${lean_flags})
 # Hashing a pinned kit is the one place where speed matters more than
 # size: -O2 hashes about half again as fast for a few hundred bytes more.
-set_source_files_properties(src/launcher/sha256.cpp PROPERTIES COMPILE_OPTIONS -O2)
+set_source_files_properties(src/kit/sha256.cpp PROPERTIES COMPILE_OPTIONS -O2)
+include(cmake/libraries.cmake)
 
-include(cmake/signed_kit.cmake)
+# The Windows realisation, split as the seam is: what every build uses, the
+# report build's services and the signature check. KERNEL32 and msvcrt
+# only: every other DLL, ADVAPI32 included, is loaded at run time from the
+# system folder (platform/windows/advapi32.h), so none is linked.
+set(windows "${PROJECT_SOURCE_DIR}/src/platform/windows")
+add_library(windows_platform STATIC
+  "${PROJECT_SOURCE_DIR}/src/platform/path_rules.cpp"
+  "${windows}/advapi32.cpp"
+  "${windows}/handles.cpp"
+  "${windows}/platform.cpp"
+  "${windows}/secured.cpp"
+  "${windows}/system_dll.cpp")
+target_include_directories(windows_platform PUBLIC "${PROJECT_SOURCE_DIR}/src")
+add_library(windows_report STATIC "${windows}/report.cpp")
+add_library(windows_signature STATIC "${windows}/signature.cpp")
+foreach(library windows_report windows_signature)
+  target_link_libraries(${library} PUBLIC windows_platform)
+endforeach()
+foreach(library windows_platform windows_report windows_signature)
+  target_compile_options(${library} PRIVATE ${lean_flags})
+endforeach()
 
 # launcher_program(TARGET PINS_DIR [PINNED] [REPORT] [SIGNED]): the launcher
 # program, pinned to the kit whose kit_pins.h lies in PINS_DIR (PINNED when
@@ -89,26 +78,32 @@ include(cmake/signed_kit.cmake)
 # signed-kit build, trusting the keys of PINS_DIR's publisher_keys.h. All
 # but the default build carry the manifest.
 function(launcher_program target pins_dir)
-  set(signed "")
-  if("SIGNED" IN_LIST ARGN)
-    set(signed _signed)
-  endif()
   set(resources launcher.rc)
   if(ARGN)
     set(resources launcher_manifest.rc)
   endif()
   add_executable(${target} WIN32
     src/launcher/main.cpp
-    src/platform/windows_runtime.cpp
+    src/platform/windows/runtime.cpp
     "${CMAKE_CURRENT_BINARY_DIR}/${resources}")
   target_include_directories(${target} PRIVATE "${pins_dir}")
+  # The run sequence first, then the kit's admission, each before what it
+  # needs of the rooms below.
   if("REPORT" IN_LIST ARGN)
-    target_link_libraries(${target} PRIVATE launcher_logic_report${signed} windows_platform_report${signed})
-    math(EXPR limit_ms "${LAUNCHER_REPORT_TIME_LIMIT} * 60000")
-    target_compile_definitions(${target} PRIVATE LAUNCHER_REPORT_TIME_LIMIT_MS=${limit_ms}u)
+    set(libraries report_run report launcher_logic)
+    set(platform windows_report)
   else()
-    target_link_libraries(${target} PRIVATE launcher_logic${signed} windows_platform${signed})
+    set(libraries launcher_run launcher_logic)
+    set(platform)
   endif()
+  if("SIGNED" IN_LIST ARGN)
+    list(APPEND libraries signed_kit pinned_kit)
+    list(APPEND platform windows_signature)
+    target_compile_definitions(${target} PRIVATE LAUNCHER_SIGNED_KIT=1)
+  else()
+    list(APPEND libraries pinned_kit_admission pinned_kit)
+  endif()
+  target_link_libraries(${target} PRIVATE ${libraries} ${platform} windows_platform)
   target_compile_options(${target} PRIVATE ${lean_flags})
   target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
 endfunction()

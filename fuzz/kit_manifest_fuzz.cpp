@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/kit_manifest.h"
+#include "signed_kit/kit_manifest.h"
 
 namespace {
 

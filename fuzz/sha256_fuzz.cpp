@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "launcher/sha256.h"
+#include "kit/sha256.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data,
                                       std::size_t size) {

@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <string>
 
-#include "launcher/report_launcher.h"
+#include "kit/kit_trust.h"
 #include "maintenance_folders.h"
 #include "platform/simulated/simulated_platform.h"
+#include "report/report_launcher.h"
 
 namespace report_test {
 
@@ -60,7 +61,7 @@ struct Machine {
     };
   }
   int Run(const KitPins& pins = KitPins(), std::uint32_t limit_ms = 0) {
-    return ReportingLauncherMain(p, pins, limit_ms);
+    return ReportingLauncherMain(p, p, pins, limit_ms);
   }
   // Started and let run: one ended while suspended never ran.
   bool Started(const std::string& image) const {

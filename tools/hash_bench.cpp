@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "launcher/sha256.h"
+#include "kit/sha256.h"
 
 namespace {
 

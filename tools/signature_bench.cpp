@@ -6,7 +6,7 @@
 // Each round does what a signed-kit launcher does with the two files'
 // bytes: the SHA-256 of the manifest, then a verification with each key of
 // the test launcher's (test_programs/signed_launcher.exe) until one
-// verifies. VERIFIER is "launcher" (PlatformServices::VerifySignature, CNG
+// verifies. VERIFIER is "launcher" (SignatureServices::VerifySignature, CNG
 // or else CryptoAPI), "cng" or "cryptoapi" (each verifier on its own).
 // Prints the verdict ("valid", "invalid", or "unavailable" when CNG gave
 // none), then the median and the fastest round in milliseconds. The Wine
@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/sha256.h"
-#include "platform/windows_internal.h"
+#include "kit/sha256.h"
+#include "platform/windows/signature.h"
 #include "publisher_keys.h"
 
 namespace {
@@ -35,7 +35,7 @@ std::string ReadAll(const char* path) {
 }
 
 // One verifier's verdict over every key, as the launcher asks them.
-windows::Verdict Check(const char* verifier, PlatformServices& platform,
+windows::Verdict Check(const char* verifier, SignatureServices& platform,
                        const std::string& manifest,
                        const std::string& signature) {
   Sha256Digest digest = Sha256Of(manifest.data(), manifest.size());
@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
   std::string manifest = ReadAll(argv[2]);
   std::string signature = ReadAll(argv[3]);
   int rounds = std::max(1, std::atoi(argv[4]));
-  std::unique_ptr<PlatformServices> platform = CreateWindowsPlatform();
+  std::unique_ptr<SignatureServices> platform =
+      CreateWindowsSignatureServices();
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   std::vector<double> times;

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "launcher/argument_count.h"
-#include "launcher/kit_cache.h"
 #include "launcher/previous_installation.h"
+#include "launcher/self_copy.h"
 #include "launcher/suspended_start.h"
 
 namespace {
@@ -56,14 +56,14 @@ Claim ClaimPrivateMutex(PlatformServices& platform) {
 
 }  // namespace
 
-int LauncherMain(PlatformServices& platform, const KitTrust& pins) {
+int LauncherMain(PlatformServices& platform, const KitTrust& trust) {
   // Before anything can load a DLL: none from the current folder, ever.
   platform.SetDefaultDllDirectories();
   if (!ClaimLauncherMutex(platform)) return 0;
   // The width is probed before the arguments are looked at.
   bool is32Bit = Is32BitWindows(platform);
   LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
-  RunLauncher(platform, is32Bit, mode, pins);
+  RunLauncher(platform, is32Bit, mode, trust);
   return 0;
 }
 
@@ -89,7 +89,7 @@ LaunchMode ModeForArgumentCount(int argc) {
 }
 
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
-                 const KitTrust& pins) {
+                 const KitTrust& trust) {
   std::string module;
   std::optional<std::string> L = LauncherFolder(platform, &module);
   // Run elevated from a mapped or SUBST drive, the module's name lies on a
@@ -102,19 +102,10 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   // start itself again and again. Elevated, a pinned launcher works from a
   // verified copy of its kit (K), never from its own folder.
   KitHold hold(platform);
-  std::string cache;
-#if LAUNCHER_SIGNED_KIT
-  if (AdmitKit(platform, *L, pins, &hold, &cache, true) != KitRefusal::None)
-    return;
-  bool cached = !cache.empty();
-#else
-  bool cached = IsPinned(pins) && platform.CheckTokenMembership();
-  if (cached ? !CacheKit(platform, *L, pins, &hold, &cache, true)
-             : !VerifyKit(platform, *L, pins, &hold)) {
-    return;
-  }
-#endif
-  const std::string& K = cached ? cache : *L;
+  AdmittedKit kit;
+  if (!AdmitKit(platform, *L, trust, true, &hold, &kit)) return;
+  bool cached = !kit.cache.empty();
+  const std::string& K = kit.folder(*L);
   std::string application = NewInstallerPath(K);
   bool started = false;
   if (!IsCopyOf(platform, module, application)) {
@@ -137,7 +128,7 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
       started = ready && LaunchNewInstaller(platform, &process, &hold);
     }
   }
-  if (cached && !started) DiscardCache(platform, cache, &hold, true);
+  if (cached && !started) DiscardKit(platform, kit, &hold, true);
 }
 
 bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,

@@ -3,9 +3,8 @@
 
 #include <string>
 
-#include "launcher/kit_checks.h"
+#include "launcher/kit_admission.h"
 #include "launcher/locations.h"
-#include "launcher/signed_kit.h"
 #include "platform/platform_services.h"
 
 // The launcher's entry: before anything else, keeps DLLs of the current
@@ -13,10 +12,9 @@
 // Windows width, selects the mode from the argument count (exactly one
 // argument: Silent), runs the run sequence and returns the exit code, which
 // is always 0. When another launcher holds the claim it does nothing else.
-// `pins` are the kit files the launcher was built for; none by default. A
-// signed-kit build takes them from the kit's signed manifest instead
-// (signed_kit.h).
-int LauncherMain(PlatformServices& platform, const KitTrust& pins = KitTrust());
+// `trust` is how the build trusts its kit (kit_admission.h): the kit files
+// it was built for, none at all, or a signed manifest.
+int LauncherMain(PlatformServices& platform, const KitTrust& trust);
 
 // Claims the launcher mutex for the rest of the process: its handles are
 // never closed, so the claim ends with the process however it ends, and the
@@ -42,9 +40,9 @@ bool Is32BitWindows(PlatformServices& platform);
 LaunchMode ModeForArgumentCount(int argc);
 
 // The one run sequence: find the launcher folder (which this process must
-// see) and the maintenance folder for the width, verify the pinned kit
-// files and hold them (elevated: copy them into a fresh cache and verify
-// the copies), make sure data.exe is not the launcher itself, compose the
+// see) and the maintenance folder for the width, admit the kit (AdmitKit:
+// its files verified and held, elevated as a verified copy in a fresh
+// cache), make sure data.exe is not the launcher itself, compose the
 // new installer's command line, start it suspended, remove the previous
 // installation when its maintenance folder exists, then let the new
 // installer run. A data.exe that is there but does not start leaves the
@@ -53,7 +51,7 @@ LaunchMode ModeForArgumentCount(int argc);
 // when the launcher's own folder is unknown or out of sight, or when the
 // kit fails a check (then nothing is removed or started).
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
-                 const KitTrust& pins = KitTrust());
+                 const KitTrust& trust);
 
 // Lets the new installer, started suspended, run; once it runs, releases
 // `hold` and ends the process with exit code 0 at once, without waiting.

@@ -1,14 +1,15 @@
 // Process entry of the Windows program. The runtime's own argument split is
-// not used: the count comes from the command line by fixed rules.
+// not used: the count comes from the command line by fixed rules. Which run
+// sequence and which admission of the kit the program has come from the
+// libraries it links (run_build.h, kit_admission.h); only the trust it was
+// built with is chosen here.
 #include <memory>
 
 #include "kit_pins.h"
-#include "launcher/launcher.h"
+#include "launcher/run_build.h"
 #include "platform/platform_services.h"
-#if LAUNCHER_REPORT
-#include "launcher/report_launcher.h"
-#endif
 #if LAUNCHER_SIGNED_KIT
+#include "platform/signature_services.h"
 #include "publisher_keys.h"
 #endif
 
@@ -16,13 +17,11 @@ int main(int /*argc*/, char** /*argv*/, char** /*envp*/) {
   std::unique_ptr<PlatformServices> platform = CreateWindowsPlatform();
 #if LAUNCHER_SIGNED_KIT
   // No pins compiled in: they come from the kit's signed manifest.
-  const KitTrust trust(kSignedKit);
+  std::unique_ptr<SignatureServices> signatures =
+      CreateWindowsSignatureServices();
+  const KitTrust trust(kSignedKit, *signatures);
 #else
-  const KitTrust& trust = kKitPins;
+  const KitTrust trust(kKitPins);
 #endif
-#if LAUNCHER_REPORT
-  return ReportingLauncherMain(*platform, trust, LAUNCHER_REPORT_TIME_LIMIT_MS);
-#else
-  return LauncherMain(*platform, trust);
-#endif
+  return RunBuild(*platform, trust);
 }

@@ -7,9 +7,12 @@
 #include <string>
 
 // Every operating-system operation the launcher performs goes through this
-// interface. On Windows each member is the ANSI call it is named after, with
-// the arguments the launcher always passes fixed inside the realisation; the
-// simulated realisation stands in wherever Windows is absent.
+// interface, which every build uses; the report build's own operations are
+// in report_services.h, the signed kit's in signature_services.h. On
+// Windows each member is the ANSI call it is named after, with the
+// arguments the launcher always passes fixed inside the realisation
+// (platform/windows/); the simulated realisation (platform/simulated/)
+// stands in wherever Windows is absent.
 //
 // Names the system gives out are exact. The ANSI calls render a Unicode name
 // in the ANSI code page by best fit: full-width dots and reverse solidus
@@ -90,53 +93,12 @@ struct HandleInformation {
 // process holds so that it cannot be read now (a sharing or lock
 // violation: worth asking again), or any other failure.
 enum class OpenResult { Opened, InUse, Failed };
-#if LAUNCHER_REPORT
-// What a job's completion port gave: the job has no active process left
-// (JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO), another message (a process started
-// or ended), nothing within the time asked (the wait timed out), or a
-// failure.
-enum class JobMessage { NoActiveProcess, Other, TimedOut, Failed };
-
-constexpr std::uint32_t kWaitTimeout = 0x102;
-// GetExitCodeProcess's code for a process that has not ended.
-constexpr std::uint32_t kStillActive = 259;
-
-// The local time as GetLocalTime gives it, with the zone's bias: minutes to
-// add to the local time to get UTC (negative east of Greenwich).
-struct LocalTime {
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  int millisecond = 0;
-  int bias = 0;
-};
-
-// What a file or folder is, read through a handle opened on the path itself
-// (a link at the end of the path is the link, never its target), and who
-// can change it.
-struct FileSecurity {
-  bool folder = false;
-  bool link = false;             // a reparse point: junction, symbolic link
-  std::uint32_t names = 0;       // hard links: the names of the same file
-  bool others_can_write = true;  // see GetFileSecurityA
-};
-#endif  // LAUNCHER_REPORT
-#if LAUNCHER_SIGNED_KIT
-// An RSA public key the launcher was built to trust: its modulus, most
-// significant byte first (384 or 512 bytes), and its public exponent.
-struct PublisherKey {
-  const std::uint8_t* modulus = nullptr;
-  std::uint32_t modulus_size = 0;
-  std::uint32_t exponent = 0;
-};
-#endif  // LAUNCHER_SIGNED_KIT
 
 class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
+
+  // ---- This process
 
   // Takes the current folder out of the search for DLLs this process loads
   // (SetDllDirectoryW with an empty name) and, where the system can
@@ -171,7 +133,8 @@ class PlatformServices {
   // gives false, without the system's "no disk" dialog.
   virtual bool PathFileExistsA(const char* path) = 0;
 
-  // Files and folders.
+  // ---- Files and folders
+
   virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
   virtual bool SetFileAttributesA(const char* path,
                                   std::uint32_t attributes) = 0;
@@ -203,6 +166,8 @@ class PlatformServices {
   virtual bool ReadFile(Handle file, void* buffer, std::uint32_t size,
                         std::uint32_t* read) = 0;
 
+  // ---- Search
+
   // Search primitives under CFileFind. FindFirstFileA fills `entry` with the
   // first match and `search` with the handle to pass on; it returns false
   // (and opens nothing) when nothing matches or the search cannot start.
@@ -212,6 +177,8 @@ class PlatformServices {
                               FolderEntry* entry) = 0;
   virtual bool FindNextFileA(Handle search, FolderEntry* entry) = 0;
   virtual bool FindClose(Handle search) = 0;
+
+  // ---- Child processes
 
   // Starts `application` (a full path, never searched for) with the writable
   // `command_line`: no inherited handles, creation flags 0, the launcher's
@@ -237,6 +204,8 @@ class PlatformServices {
   // (WaitForSingleObject sees it).
   virtual bool TerminateProcess(Handle process, std::uint32_t exit_code) = 0;
   virtual bool CloseHandle(Handle handle) = 0;
+
+  // ---- Named objects and the token
 
   // Creates the mutex `name`, or opens it when it exists: default security
   // (not inherited), not owned. `mutex` receives the handle when the result
@@ -272,9 +241,9 @@ class PlatformServices {
                                      Handle* ns) = 0;
   virtual void DeleteBoundaryDescriptor(Handle boundary) = 0;
 
-  // A fresh folder that only administrators can write: the kit cache, and
-  // the report build's log folder.
-  //
+  // ---- Secured folders: a fresh folder that only administrators can
+  // write, for the kit cache and the report build's log folder
+
   // The shared Windows folder (GetSystemWindowsDirectoryA: "C:\Windows",
   // also for a process of a terminal session), as GetSystemDirectoryA gives
   // the system folder.
@@ -324,6 +293,9 @@ class PlatformServices {
   // restart, after those scheduled before it (MoveFileExA, no target,
   // MOVEFILE_DELAY_UNTIL_REBOOT); administrators only.
   virtual bool MoveFileExA(const char* path) = 0;
+
+  // ---- The clock
+
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   // The clock, to tell what was made before Windows last started: the
   // system time (GetSystemTimeAsFileTime, a FILETIME), and the milliseconds
@@ -331,61 +303,8 @@ class PlatformServices {
   // is absent, as on Windows XP).
   virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
   virtual bool GetTickCount64(std::uint64_t* milliseconds) = 0;
-#if LAUNCHER_REPORT
-  // ---- The report build: waiting for a whole installation, judging it
-  // and keeping a log. Only a launcher built with LAUNCHER_REPORT has these.
 
-  // A new job (no limits: closing it ends nothing, and its processes may
-  // start children outside it only where they ask to break away) with a
-  // completion port of its own that receives its messages. CloseHandle
-  // releases both.
-  virtual bool CreateJobObjectA(Handle* job, Handle* port) = 0;
-  // Puts the suspended process in the job; its children then start in it.
-  // Fails on Windows 7 and older for a launcher that runs in a job which
-  // allows no breakaway.
-  virtual bool AssignProcessToJobObject(Handle job, Handle process) = 0;
-  // The next message of the job's port, waiting up to `milliseconds`.
-  virtual JobMessage GetQueuedCompletionStatus(Handle port,
-                                               std::uint32_t milliseconds) = 0;
-  // The number of the job's processes that have not ended
-  // (QueryInformationJobObject, basic accounting).
-  virtual bool QueryInformationJobObject(Handle job,
-                                         std::uint32_t* active_processes) = 0;
-  // kStillActive while the process runs.
-  virtual bool GetExitCodeProcess(Handle process, std::uint32_t* code) = 0;
-  // Milliseconds since the system started; wraps after 49.7 days, so only
-  // differences count.
-  virtual std::uint32_t GetTickCount() = 0;
-  virtual LocalTime GetLocalTime() = 0;
-  virtual std::uint32_t GetCurrentThreadId() = 0;
-  // What `path` is and who can change it, without following a link at its
-  // end. `others_can_write` is false only when the owner and every account
-  // that the DACL lets write, append, create entries, delete, change the
-  // DACL or take ownership are SYSTEM, Administrators, TrustedInstaller or
-  // this process's own user (inherit-only entries do not apply to the path
-  // itself); no DACL at all lets everyone write. False when nothing is
-  // there or it cannot be read.
-  virtual bool GetFileSecurityA(const char* path, FileSecurity* security) = 0;
-  // Opens the file `path` for appending, creating it when missing (it then
-  // inherits its folder's DACL), without following a link at its end, and
-  // shared for reading and appending. Refuses a link, a folder and a file
-  // with more than one name (hard links).
-  virtual bool OpenAppendFileA(const char* path, Handle* file) = 0;
-#endif  // LAUNCHER_REPORT
-#if LAUNCHER_SIGNED_KIT
-  // ---- The signed-kit build (LAUNCHER_PUBLISHER_KEY) only.
-
-  // True when `signature` (`size` bytes, most significant first, as openssl
-  // writes it) is the RSA PKCS#1 v1.5 signature, with SHA-256, of a message
-  // whose SHA-256 is `digest` (32 bytes), under `key`. False for any other
-  // signature, and when the system's cryptography cannot be had. Windows:
-  // CNG (bcrypt.dll), else CryptoAPI's PROV_RSA_AES, each found at run time
-  // in a DLL of the system folder.
-  virtual bool VerifySignature(const PublisherKey& key,
-                               const std::uint8_t* digest,
-                               const std::uint8_t* signature,
-                               std::uint32_t size) = 0;
-#endif  // LAUNCHER_SIGNED_KIT
+  // ---- The end
 
   // Ends the process at once with `code`. The simulated realisation records
   // the exit and returns, so callers must not do anything after calling it.

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/platform_services.h"
+#include "platform/report_services.h"
+#include "platform/signature_services.h"
 #include "platform/simulated/calls.h"
 #include "platform/simulated/process_table.h"
 #include "platform/simulated/tree.h"
@@ -107,8 +109,11 @@
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
 // in headers of their own, by the same parts: calls.h, tree.h and
-// process_table.h.
-class SimulatedPlatform : public PlatformServices {
+// process_table.h. It is one machine, so it serves all three interfaces:
+// every build's, the report build's and the signed kit's.
+class SimulatedPlatform : public PlatformServices,
+                          public ReportServices,
+                          public SignatureServices {
  public:
   using Op = simulated::Op;
   static const char* Name(Op op);
@@ -306,6 +311,9 @@ class SimulatedPlatform : public PlatformServices {
                                ProcessInformation* info) override;
   bool ResumeThread(Handle thread) override;
   bool TerminateProcess(Handle process, std::uint32_t exit_code) override;
+  void exit(int code) override;
+
+  // ReportServices.
   bool CreateJobObjectA(Handle* job, Handle* port) override;
   bool AssignProcessToJobObject(Handle job, Handle process) override;
   JobMessage GetQueuedCompletionStatus(Handle port,
@@ -318,10 +326,11 @@ class SimulatedPlatform : public PlatformServices {
   std::uint32_t GetCurrentThreadId() override;
   bool GetFileSecurityA(const char* path, FileSecurity* security) override;
   bool OpenAppendFileA(const char* path, Handle* file) override;
+
+  // SignatureServices.
   bool VerifySignature(const PublisherKey& key, const std::uint8_t* digest,
                        const std::uint8_t* signature,
                        std::uint32_t size) override;
-  void exit(int code) override;
 
  private:
   struct Search {

@@ -1,0 +1,82 @@
+#ifndef LAUNCHER_KIT_KIT_CACHE_H_
+#define LAUNCHER_KIT_KIT_CACHE_H_
+
+#include <string>
+
+#include "kit/kit_checks.h"
+#include "platform/platform_services.h"
+
+// The kit cache: an elevated run of a pinned launcher never starts anything
+// from its own folder, which others may be able to write. It copies the
+// pinned files into a fresh folder that only administrators can write,
+// checking each copy against its pin as it is written, and starts the new
+// installer there. Nothing of the kit folder is held: whoever keeps a kit
+// file open stands in the way only as long as they share nothing with the
+// launcher, and then for a bounded time.
+
+// Caches are named this prefix followed by 16 hexadecimal digits: 64 bits of
+// the system's random generator.
+extern const char kCachePrefix[];
+
+// Where caches are made: the Windows folder's SystemTemp when GetTempPath2A
+// gives exactly that (to SYSTEM), else the Windows folder's Temp. Never the
+// caller's TMP, which any user sets, nor the kit folder. Empty when the
+// Windows folder is unknown.
+std::string CacheParent(PlatformServices& platform);
+
+// Makes a fresh cache in `parent` and holds it (open, not a link, so that
+// it can be neither renamed nor removed) in `hold`; its path goes to
+// `cache`. A name that is taken is never used: another one is drawn, a few
+// times, and then the launcher gives up. Before it is used, the folder
+// held is checked to be the one made: owned by Administrators or SYSTEM,
+// with the protected DACL that grants them alone. False on any failure;
+// what stands at the name then is removed only when it is empty or a
+// link, and `cache` stays untouched.
+bool CreateCache(PlatformServices& platform, const std::string& parent,
+                 KitHold* hold, std::string* cache);
+
+// Copies each pinned file from L into `cache` in one pass: each file is
+// read once, and its bytes are hashed as they are written; its size and
+// digest must be the pinned ones. The copies are then held shared for
+// reading only, until they have been used. A kit file that another
+// process keeps from being read is asked for again with growing pauses,
+// for about 10 s in all. False when a file is missing, differs, stays
+// unreadable or cannot be written: then nothing may be started.
+bool CopyPinnedKit(PlatformServices& platform, const std::string& L,
+                   const std::string& cache, const KitPins& pins,
+                   KitHold* hold);
+
+// Schedules the cache for deletion at the next restart: each file in it,
+// whatever the kit held, then the folder. The restart deletes by name and
+// follows a link that has taken the folder's place, so from the first call
+// on the folder must stay until then (its files may go).
+bool ScheduleCacheDeletion(PlatformServices& platform,
+                           const std::string& cache);
+
+// Deletes the caches that earlier runs left in `parent`: folders named as
+// caches, made by administrators alone (as CreateCache checks), whose
+// data.exe can be deleted (one that is running cannot). Each is held while
+// it is emptied; the folder itself is removed only when it was made before
+// Windows last started (by more than a day, for a clock set forward since):
+// a later one may be named in a deletion at the next restart, and stays
+// until then. A link so named is removed as a link; nothing is followed, as
+// in the deletion of the maintenance folder.
+void SweepOldCaches(PlatformServices& platform, const std::string& parent);
+
+// The whole of it for one run: the caches earlier runs left deleted, then a
+// fresh cache holding the verified copy of the pinned kit of L, held, and,
+// with `until_restart`, scheduled for deletion at the next restart (the
+// default build, which does not wait for the new installer). False when
+// anything fails; a cache made by then is deleted again, but for its
+// folder once its deletion at restart was asked for.
+bool CacheKit(PlatformServices& platform, const std::string& L,
+              const KitPins& pins, KitHold* hold, std::string* cache,
+              bool until_restart);
+
+// Releases `hold` and deletes `cache` (when there is one) at once: what it
+// holds, and the folder itself unless it is scheduled for deletion at the
+// next restart (`until_restart`), when it stays, empty, until then.
+void DiscardCache(PlatformServices& platform, const std::string& cache,
+                  KitHold* hold, bool until_restart);
+
+#endif  // LAUNCHER_KIT_KIT_CACHE_H_

@@ -1,0 +1,21 @@
+// The admission of a kit in a build without publisher keys: the pins
+// compiled in, and nothing else (a KitTrust's policy is never set there).
+#include "kit/kit_cache.h"
+#include "kit/kit_trust.h"
+#include "launcher/kit_admission.h"
+
+bool AdmitKit(PlatformServices& platform, const std::string& L,
+              const KitTrust& trust, bool until_restart, KitHold* hold,
+              AdmittedKit* kit) {
+  bool pinned = IsPinned(trust.pins);
+  bool cached = pinned && platform.CheckTokenMembership();
+  if (cached
+          ? !CacheKit(platform, L, trust.pins, hold, &kit->cache, until_restart)
+          : !VerifyKit(platform, L, trust.pins, hold)) {
+    kit->cache.clear();
+    kit->refusal = 1;
+    return false;
+  }
+  kit->checked = pinned;
+  return true;
+}
