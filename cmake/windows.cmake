@@ -61,6 +61,7 @@ add_library(windows_platform STATIC
   "${windows}/handles.cpp"
   "${windows}/platform.cpp"
   "${windows}/secured.cpp"
+  "${windows}/shared.cpp"
   "${windows}/system_dll.cpp")
 target_include_directories(windows_platform PUBLIC "${PROJECT_SOURCE_DIR}/src")
 add_library(windows_report STATIC "${windows}/report.cpp")

@@ -24,7 +24,7 @@ inline HANDLE FromHandle(Handle handle) {
 constexpr int kAnsiCapacity = 3 * MAX_PATH;
 
 // Writes the ANSI form of `wide` into `ansi` (kAnsiCapacity bytes) and tells
-// whether it is exact (platform.cpp).
+// whether it is exact (shared.cpp).
 bool ToExactAnsi(const wchar_t* wide, char* ansi);
 
 // A kernel32 entry point looked up at run time, so that the program still
