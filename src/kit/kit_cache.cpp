@@ -10,6 +10,7 @@
 #include "platform/file_find.h"
 
 const char kCachePrefix[] = "InstallerLauncherKit-";
+const char kCacheParentName[] = "InstallerLauncherKits";
 
 namespace {
 
@@ -32,24 +33,6 @@ bool IsCacheName(const std::string& name) {
          name.compare(0, prefix, kCachePrefix) == 0 &&
          name.find_first_not_of("0123456789abcdef", prefix) ==
              std::string::npos;
-}
-
-// ASCII letters compare without case, as the file system compares them.
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  auto upper = [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [&](char x, char y) { return upper(x) == upper(y); });
-}
-
-// What GetTempPath2A gives, as it gives it; empty without anything.
-std::string TempPath2(PlatformServices& platform) {
-  char buffer[kMaxPath] = {};
-  std::uint32_t length = platform.GetTempPath2A(buffer, sizeof(buffer));
-  if (length == 0 || length >= sizeof(buffer)) return "";
-  return std::string(buffer, length);
 }
 
 // Whether the open folder is one that only administrators can have made or
@@ -119,15 +102,36 @@ bool CopyPinned(PlatformServices& platform, const std::string& source,
   }
 }
 
+// Holds the folder `path` (not a link) when only administrators can have
+// made it or changed it since.
+bool HoldAdministratorsOnly(PlatformServices& platform, const std::string& path,
+                            KitHold* hold) {
+  Handle folder = 0;
+  if (!platform.OpenFolderA(path.c_str(), &folder)) return false;
+  if (!AdministratorsOnly(platform, folder)) {
+    platform.CloseHandle(folder);
+    return false;
+  }
+  hold->Keep(folder);
+  return true;
+}
+
 }  // namespace
 
-std::string CacheParent(PlatformServices& platform) {
+std::string CacheParent(PlatformServices& platform, KitHold* hold) {
   std::string windows = WindowsFolder(platform);
   if (windows.empty()) return "";
   std::string system_temp = windows + "\\SystemTemp";
-  return EqualNoCase(TempPath2(platform), system_temp + "\\")
-             ? system_temp
-             : windows + "\\Temp";
+  if (platform.PathFileExistsA(system_temp.c_str()) &&
+      HoldAdministratorsOnly(platform, system_temp, hold)) {
+    return system_temp;
+  }
+  std::string own = windows + "\\" + kCacheParentName;
+  if (platform.CreateDirectoryA(own.c_str()) == FolderResult::Failed ||
+      !HoldAdministratorsOnly(platform, own, hold)) {
+    return "";
+  }
+  return own;
 }
 
 bool CreateCache(PlatformServices& platform, const std::string& parent,
@@ -232,24 +236,25 @@ void SweepOldCaches(PlatformServices& platform, const std::string& parent) {
     }
     Handle folder = 0;
     if (!platform.OpenFolderA(old.path.c_str(), &folder)) continue;
+    HandleInformation info;
     std::string data = old.path + "\\data.exe";
     bool idle = AdministratorsOnly(platform, folder) &&
+                platform.GetFileInformationByHandle(folder, &info) &&
+                info.created < started &&
                 (platform.DeleteFileA(data.c_str()) ||
                  !platform.PathFileExistsA(data.c_str()));
     if (idle) EmptyFolder(platform, old.path);
-    HandleInformation info;
-    bool earlier = idle && platform.GetFileInformationByHandle(folder, &info) &&
-                   info.created < started;
     platform.CloseHandle(folder);
-    if (earlier) platform.RemoveDirectoryA(old.path.c_str());
+    if (idle) platform.RemoveDirectoryA(old.path.c_str());
   }
 }
 
 bool CacheKit(PlatformServices& platform, const std::string& L,
               const KitPins& pins, KitHold* hold, std::string* cache,
               bool until_restart) {
-  std::string parent = CacheParent(platform);
-  if (!parent.empty()) SweepOldCaches(platform, parent);
+  std::string parent = CacheParent(platform, hold);
+  if (parent.empty()) return false;
+  SweepOldCaches(platform, parent);
   if (!CreateCache(platform, parent, hold, cache)) return false;
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold);
   if (copied && (!until_restart || ScheduleCacheDeletion(platform, *cache))) {

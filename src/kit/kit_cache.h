@@ -18,11 +18,23 @@
 // the system's random generator.
 extern const char kCachePrefix[];
 
-// Where caches are made: the Windows folder's SystemTemp when GetTempPath2A
-// gives exactly that (to SYSTEM), else the Windows folder's Temp. Never the
-// caller's TMP, which any user sets, nor the kit folder. Empty when the
-// Windows folder is unknown.
-std::string CacheParent(PlatformServices& platform);
+// The folder of the launcher's own, directly in the Windows folder, that
+// holds the caches where SystemTemp cannot.
+extern const char kCacheParentName[];
+
+// Where caches are made: a folder in which no account but SYSTEM and
+// Administrators can make an entry, so that nobody else can ever make the
+// name of a cache again, which a deletion at the next restart follows. The
+// Windows folder's SystemTemp where it is there and, read through its
+// handle, owned by Administrators or SYSTEM with a protected DACL that lets
+// nobody else write; else the launcher's own folder in the Windows folder
+// (kCacheParentName), made so when it is missing (only administrators can
+// make one there). The folder is held open in `hold`. Empty, and nothing
+// held, when the Windows folder is unknown or the launcher's own folder is
+// there but fails that check: then nothing may be cached. Never the
+// Windows folder's Temp, in which users make entries, nor the caller's
+// TMP, nor the kit folder.
+std::string CacheParent(PlatformServices& platform, KitHold* hold);
 
 // Makes a fresh cache in `parent` and holds it (open, not a link, so that
 // it can be neither renamed nor removed) in `hold`; its path goes to
@@ -54,13 +66,14 @@ bool ScheduleCacheDeletion(PlatformServices& platform,
                            const std::string& cache);
 
 // Deletes the caches that earlier runs left in `parent`: folders named as
-// caches, made by administrators alone (as CreateCache checks), whose
-// data.exe can be deleted (one that is running cannot). Each is held while
-// it is emptied; the folder itself is removed only when it was made before
-// Windows last started (by more than a day, for a clock set forward since):
-// a later one may be named in a deletion at the next restart, and stays
-// until then. A link so named is removed as a link; nothing is followed, as
-// in the deletion of the maintenance folder.
+// caches, made by administrators alone (as CreateCache checks), made before
+// Windows last started (by more than a day, for a clock set forward since),
+// whose data.exe can be deleted (one that is running cannot). A cache made
+// since is never touched: it may be named in a deletion at the next
+// restart, and what its data.exe handed its work to may still read its
+// setup.iss. Each is held while it is emptied. A link so named is removed
+// as a link; nothing is followed, as in the deletion of the maintenance
+// folder.
 void SweepOldCaches(PlatformServices& platform, const std::string& parent);
 
 // The whole of it for one run: the caches earlier runs left deleted, then a

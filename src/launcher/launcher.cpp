@@ -108,7 +108,8 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   const std::string& K = kit.folder(*L);
   std::string application = NewInstallerPath(K);
   bool started = false;
-  if (!IsCopyOf(platform, module, application)) {
+  if (ResponseFileReady(platform, kit, mode) &&
+      !IsCopyOf(platform, module, application)) {
     bool previous_installed = platform.PathFileExistsA(M.c_str());
     std::string command_line = NewInstallerCommandLine(mode, K);
     // Started before the removal and run after it. A data.exe that is there
@@ -129,6 +130,12 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
     }
   }
   if (cached && !started) DiscardKit(platform, kit, &hold, true);
+}
+
+bool ResponseFileReady(PlatformServices& platform, const AdmittedKit& kit,
+                       LaunchMode mode) {
+  return kit.cache.empty() || mode != LaunchMode::Silent ||
+         platform.PathFileExistsA(SilentResponsePath(kit.cache).c_str());
 }
 
 bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,

@@ -249,13 +249,6 @@ class PlatformServices {
   // the system folder.
   virtual std::uint32_t GetSystemWindowsDirectoryA(char* buffer,
                                                    std::uint32_t size) = 0;
-  // The temporary folder GetTempPath2W gives (with its final "\"), when
-  // its ANSI form is exact; 0 where the call is absent (before Windows 11
-  // and its updates for 10, Wine 8) or fails. For SYSTEM it is the Windows
-  // folder's SystemTemp; for everyone else it is the caller's TMP, which
-  // the user sets (an elevated administrator's too, from their unelevated
-  // processes): any folder at all.
-  virtual std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) = 0;
   // Fills `buffer` with `size` bytes of the system's cryptographic random
   // generator (RtlGenRandom).
   virtual bool GenerateRandom(void* buffer, std::uint32_t size) = 0;

@@ -19,8 +19,8 @@ namespace {
 // first, as the default build does, and the cache (`kit->cache`) serves
 // as the kit folder from then on.
 int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
-             const std::string& module, const KitTrust& trust, KitHold* hold,
-             AdmittedKit* kit) {
+             const std::string& module, const KitTrust& trust, LaunchMode mode,
+             KitHold* hold, AdmittedKit* kit) {
   if (!AdmitKit(platform, L, trust, false, hold, kit)) {
     log.Error("Kit check: " + L + KitRefusalClause(*kit) +
               "; nothing is removed or started");
@@ -28,6 +28,13 @@ int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
   }
   bool cached = !kit->cache.empty();
   const std::string& K = kit->folder(L);
+  if (!ResponseFileReady(platform, *kit, mode)) {
+    log.Error(
+        "Kit check: the kit has no setup.iss for the silent "
+        "installation the command line asks for; nothing is removed "
+        "or started");
+    return kExitKitRefused;
+  }
   if (IsCopyOf(platform, module, NewInstallerPath(K))) {
     log.Error(
         "Kit check: data.exe is a copy of the launcher itself; nothing is "
@@ -139,7 +146,7 @@ int ReportedRun(PlatformServices& platform, ReportServices& report, RunLog& log,
   std::string M = MaintenanceFolder(R, is32Bit);
   KitHold hold(platform);
   AdmittedKit kit;
-  int code = CheckKit(platform, log, *L, module, trust, &hold, &kit);
+  int code = CheckKit(platform, log, *L, module, trust, mode, &hold, &kit);
   const std::string& cache = kit.cache;
   if (code == kExitSuccess) {
     code = RemoveAndInstall(platform, report, log, mode, M, kit.folder(*L),

@@ -16,7 +16,9 @@ using Op = SimulatedPlatform::Op;
 
 const std::string& kM = kMaintenance32;
 const std::string kKit = "D:\\Setup\\";
-const std::string kTemp = "C:\\Windows\\Temp";
+// The launcher's own folder for caches, which it makes when it is missing.
+const std::string kTemp = "C:\\Windows\\InstallerLauncherKits";
+const std::string kSystemTemp = "C:\\Windows\\SystemTemp";
 // The first name the simulated generator's count gives.
 const std::string kFirstCache =
     kTemp + "\\InstallerLauncherKit-0001020304050607";
@@ -41,6 +43,13 @@ std::unique_ptr<SimulatedPlatform> Machine() {
   p->AddFile(kM + "\\setup.exe");
   p->AddFile("C:\\Program Files\\Other\\keep.txt");
   return p;
+}
+
+// `folder` as only administrators can have made it: owned by them, with a
+// protected DACL that lets nobody else write.
+void AdministratorsOnly(SimulatedPlatform& p, const std::string& folder) {
+  p.AddFolder(folder);
+  p.SetSecurity(folder, "SYSTEM", {"SYSTEM", "Administrators"}, true);
 }
 
 bool IsCacheKey(const std::string& key) {
@@ -122,6 +131,7 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
       {"the first name taken by another's folder",
        [](SimulatedPlatform& p) {
          p.random_bytes = std::string(8, '\x11');
+         AdministratorsOnly(p, kTemp);
          p.AddFile(kTemp + "\\InstallerLauncherKit-1111111111111111\\x.dll");
          p.SetSecurity(kTemp + "\\InstallerLauncherKit-1111111111111111",
                        "alice", {"alice"});
@@ -130,34 +140,36 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
       {"every name taken",
        [](SimulatedPlatform& p) {
          p.random_bytes = std::string(32, '\x11');
+         AdministratorsOnly(p, kTemp);
          p.AddFile(kTemp + "\\InstallerLauncherKit-1111111111111111");
        },
        ""},
-      {"SystemTemp from GetTempPath2, run as SYSTEM",
+      // Users make entries in the Windows folder's Temp, and in a folder
+      // whose DACL is not protected; only one no user can ever make a name
+      // in serves, or the run is refused.
+      {"SystemTemp, administrators' alone, for any elevated run",
+       [](SimulatedPlatform& p) { AdministratorsOnly(p, kSystemTemp); },
+       kSystemTemp + "\\InstallerLauncherKit-0001020304050607"},
+      {"SystemTemp that others can write: the launcher's own folder",
        [](SimulatedPlatform& p) {
-         p.has_temp_path2 = true;
-         p.user = "SYSTEM";
-         p.AddFolder("C:\\Windows\\SystemTemp");
-       },
-       "C:\\Windows\\SystemTemp\\InstallerLauncherKit-0001020304050607"},
-      {"a profile's temporary folder from GetTempPath2",
-       [](SimulatedPlatform& p) { p.has_temp_path2 = true; }, kFirstCache},
-      {"a way out of the Windows folder in TMP",
-       [](SimulatedPlatform& p) {
-         p.has_temp_path2 = true;
-         p.tmp = "C:\\Windows\\..\\Users\\admin";
+         AdministratorsOnly(p, kSystemTemp);
+         p.SetSecurity(kSystemTemp, "SYSTEM", {"SYSTEM", "Users"}, true);
        },
        kFirstCache},
-      // The administrator's unelevated processes set TMP to a folder of
-      // their own, where they could swap the cache before it is held.
-      {"TMP a folder of the user's under the Windows folder",
+      {"the launcher's own folder made by a user",
        [](SimulatedPlatform& p) {
-         p.has_temp_path2 = true;
-         p.tmp = kTemp + "\\mine";
-         p.AddFolder(p.tmp);
-         p.SetSecurity(p.tmp, "admin", {"admin"});
+         p.AddFolder(kTemp);
+         p.SetSecurity(kTemp, "alice", {"alice"});
        },
-       kFirstCache},
+       ""},
+      {"the launcher's own folder with a DACL that is not protected",
+       [](SimulatedPlatform& p) { p.AddFolder(kTemp); }, ""},
+      {"the launcher's own folder a link",
+       [](SimulatedPlatform& p) {
+         AdministratorsOnly(p, "C:\\Elsewhere");
+         p.AddLink(kTemp, "C:\\Elsewhere", true);
+       },
+       ""},
       {"the cache swapped for a user's folder before it is held",
        [](SimulatedPlatform& p) { SwapBeforeOpen(p, "alice", {"alice"}); }, ""},
       {"the cache swapped for a folder that others can write",
@@ -217,16 +229,38 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
   }
 }
 
-// Caches that earlier runs left are emptied at the next run's start, unless
-// their data.exe still runs, each held until it is empty; the folder goes
-// only when it was made before Windows last started (by more than a day),
-// as one made since may be named for deletion at the next restart. A
-// folder that administrators alone did not make, and anything a link leads
-// to, are left alone. Without the tick count no folder goes.
+// A kit pinned without setup.iss: elevated and silent, its cache would hand
+// data.exe a response file it does not hold, so nothing is removed or
+// started; interactive, or unelevated from the kit folder, it runs.
+TEST(KitCacheTest, ASilentRunFromACacheNeedsItsSetupIss) {
+  const KitPins pins{kPins.data, {}, kPins.uninstall};
+  for (bool elevated : {true, false}) {
+    for (const char* command_line : {"launcher x", "launcher"}) {
+      auto p = Machine();
+      p->administrator = elevated;
+      p->command_line = command_line;
+      LauncherMain(*p, pins);
+      bool refused = elevated && std::string(command_line) == "launcher x";
+      EXPECT_EQ(p->processes().size(), refused ? 0u : 2u) << command_line;
+      EXPECT_EQ(p->Exists(kM + "\\setup.exe"), refused) << command_line;
+      // Named for deletion at restart, the emptied folder stays until then.
+      EXPECT_FALSE(p->Exists(kFirstCache + "\\data.exe") && refused);
+    }
+  }
+}
+
+// Caches that earlier runs left before Windows last started (by more than a
+// day) go at the next run's start, unless their data.exe still runs, each
+// held until it is empty. One made since is left whole: it may be named for
+// deletion at the next restart, and what its data.exe handed its work to
+// may still read it. A folder that administrators alone did not make, and
+// anything a link leads to, are left alone. Without the tick count nothing
+// goes.
 TEST(KitCacheTest, OldCachesGoNothingElse) {
   for (bool ticks : {true, false}) {
     auto p = Machine();
     if (!ticks) p->FailOn(Op::GetTickCount64);
+    AdministratorsOnly(*p, kTemp);
     const std::string old = kTemp + "\\InstallerLauncherKit-";
     const std::uint64_t kDay = 24ull * 3600 * 1000 * 10000;
     for (const char* name :
@@ -256,11 +290,11 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
     LauncherMain(*p, kPins);
     EXPECT_TRUE(held);
     EXPECT_EQ(p->Exists(old + "aaaaaaaaaaaaaaaa"), !ticks);
-    EXPECT_FALSE(p->Exists(old + "aaaaaaaaaaaaaaaa\\sub"));
+    EXPECT_EQ(p->Exists(old + "aaaaaaaaaaaaaaaa\\sub"), !ticks);
     EXPECT_TRUE(p->Exists(old + "bbbbbbbbbbbbbbbb\\sub\\setup.iss"));
     EXPECT_TRUE(p->Exists(old + "cccccccccccccccc\\data.exe"));
-    EXPECT_TRUE(p->Exists(old + "dddddddddddddddd"));
-    EXPECT_FALSE(p->Exists(old + "dddddddddddddddd\\data.exe"));
+    EXPECT_TRUE(p->Exists(old + "dddddddddddddddd\\sub\\setup.iss"));
+    EXPECT_TRUE(p->Exists(old + "dddddddddddddddd\\data.exe"));
     EXPECT_TRUE(p->Exists(old + "ffffffffffffffff\\data.exe"));
     EXPECT_TRUE(p->Exists(old + "notacache\\data.exe"));
     EXPECT_FALSE(p->Exists(old + "eeeeeeeeeeeeeeee"));

@@ -172,7 +172,8 @@ TEST(ReportLauncherTest, TimeLimitEndsTheWaitNotTheProcesses) {
 // deletion at the restart.
 TEST(ReportLauncherTest, ElevatedPinnedKitIsJudgedInItsCacheThenDeleted) {
   const std::string cache =
-      "C:\\Windows\\Temp\\InstallerLauncherKit-0001020304050607";
+      "C:\\Windows\\InstallerLauncherKits\\InstallerLauncherKit-"
+      "0001020304050607";
   auto pin = [](const std::string& text) {
     return KitPin{true, Sha256Of(text.data(), text.size()), text.size()};
   };
@@ -208,6 +209,20 @@ TEST(ReportLauncherTest, ElevatedPinnedKitIsJudgedInItsCacheThenDeleted) {
               c.runs_ms == 0)
         << c.result;
   }
+}
+
+// An elevated silent run from a cache without the setup.iss its command
+// line names is refused before anything is removed.
+TEST(ReportLauncherTest, AnElevatedSilentRunNeedsItsSetupIss) {
+  const std::string data = "MZ new installer";
+  const KitPins pins{
+      {true, Sha256Of(data.data(), data.size()), data.size()}, {}, {}};
+  Machine m(true);
+  m.p.administrator = true;
+  EXPECT_EQ(m.Run(pins), 69001);
+  EXPECT_TRUE(m.p.processes().empty());
+  EXPECT_TRUE(m.p.Exists(kM + "\\setup.exe"));
+  EXPECT_NE(m.Log().find("has no setup.iss"), std::string::npos);
 }
 
 // Every platform call of a report run fails in turn, alone, with a previous

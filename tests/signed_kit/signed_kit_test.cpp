@@ -20,7 +20,7 @@ using Op = SimulatedPlatform::Op;
 const std::string& kM = kMaintenance32;
 const std::string kKit = "D:\\Setup\\";
 const std::string kCache =
-    "C:\\Windows\\Temp\\InstallerLauncherKit-0001020304050607";
+    "C:\\Windows\\InstallerLauncherKits\\InstallerLauncherKit-0001020304050607";
 const std::string kProduct = "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
 const std::string kData = "MZ" + std::string(5000, 'd');
 const std::string kLog =

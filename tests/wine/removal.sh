@@ -341,7 +341,12 @@ done
 # launcher has ended and the kit's setup.iss has been rewritten.
 CONTROL='C:\control'
 export STANDIN_CONTROL=$CONTROL
-CACHE_PATTERN='C:\\windows\\temp\\InstallerLauncherKit-[0-9a-f]{16}'
+# The caches' parent: the Windows folder's SystemTemp where the prefix has
+# one (its owner and DACL pass every check under Wine), else the launcher's
+# own folder beside it.
+CACHES='C:\windows\InstallerLauncherKits'
+[ -d "$DRIVE_C/windows/SystemTemp" ] && CACHES='C:\windows\SystemTemp'
+CACHE_PATTERN="${CACHES//\\/\\\\}\\\\InstallerLauncherKit-[0-9a-f]{16}"
 # The cache data.exe started from, when it started from one.
 started_cache() { started_modules | sed -n 's/\\data\.exe$//p' | grep -Ex "$CACHE_PATTERN"; }
 
@@ -361,8 +366,8 @@ printf '[rewritten]\r\n' >"$(unix_of "$KIT\\setup.iss")"
 answered_early=$(record_line answers "$cache\\data.exe")
 wait_prefix
 check_launch_status "$RUN_STATUS" "$RUN_OUTPUT"
-check_started "setup.exe, then data.exe from a cache in C:\\windows\\temp" \
-  "$M\\setup.exe" "${cache:-C:\\windows\\temp\\InstallerLauncherKit-*}\\data.exe"
+check_started "setup.exe, then data.exe from a cache in $CACHES" \
+  "$M\\setup.exe" "${cache:-$CACHES\\InstallerLauncherKit-*}\\data.exe"
 check_uninstaller_run "$M"
 check_eq "setup.exe finds the kit's uninstall.iss staged" \
   "$(hex_of "$TEST_KIT/uninstall.iss")" "$(record_field start "$M\\setup.exe" 7)"
@@ -395,7 +400,7 @@ wait_prefix
 cache=$(started_cache)
 check_launch_status "$RUN_STATUS" "$RUN_OUTPUT"
 check_started "setup.exe, then data.exe from a fresh cache" \
-  "$M\\setup.exe" "${cache:-C:\\windows\\temp\\InstallerLauncherKit-*}\\data.exe"
+  "$M\\setup.exe" "${cache:-$CACHES\\InstallerLauncherKit-*}\\data.exe"
 check_removed "$M"
 
 section "a pinned kit whose data.exe another process keeps open for writing"
@@ -461,8 +466,8 @@ pending_caches() {
     /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
     grep -Eio "$CACHE_PATTERN" | sort -fu
 }
-# Names in C:\windows\temp as Windows matches them: without case.
-caches_left() { find "$(unix_of 'C:\windows\temp')" -maxdepth 1 -iname "${1:-InstallerLauncherKit-*}"; }
+# Names in the caches' parent as Windows matches them: without case.
+caches_left() { find "$(unix_of "$CACHES")" -maxdepth 1 -iname "${1:-InstallerLauncherKit-*}"; }
 # started_cache_within: the cache data.exe started from, waited for.
 started_cache_within() {
   local found
@@ -478,7 +483,7 @@ mkdir -p "$(unix_of 'C:\windows\temp\mine')"
 reset_log
 TMP='C:\windows\temp\mine' run_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
 first=$(started_cache_within)
-check "the first run starts data.exe from a cache in C:\\windows\\temp, not in TMP" test -n "$first"
+check "the first run starts data.exe from a cache in $CACHES, not in TMP" test -n "$first"
 reset_log
 TMP='C:\windows\temp\mine' run_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
 second=$(started_cache_within)

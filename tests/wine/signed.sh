@@ -20,13 +20,15 @@ if [ -z "${LAUNCHER_WINE_ENVIRONMENT:-}" ]; then
   [ -f "$stand_in" ] || { echo "FAIL: no $stand_in; build first"; exit 1; }
   rm -rf "$KITS" && mkdir -p "$KITS"
   # make_kit NAME DATA_SUFFIX KEY VERSION [PRODUCT]: data.exe the stand-in
-  # with DATA_SUFFIX appended (another file, the same program).
+  # with DATA_SUFFIX appended (another file, the same program); the kit
+  # no_setup has no setup.iss, and its manifest names none.
   make_kit() {
     local kit=$KITS/$1
     mkdir -p "$kit"
     { cat "$stand_in"; printf '%s' "$2"; } >"$kit/data.exe"
     printf '[%s answers]\r\n' "$2" >"$kit/setup.iss"
     printf '[%s uninstall answers]\r\n' "$2" >"$kit/uninstall.iss"
+    [ "$1" != no_setup ] || rm "$kit/setup.iss"
     bash "$project/tools/sign_kit.sh" "$kit" "$keys/$3.pem" "$4" "${5:-$product}" >/dev/null ||
       { echo "FAIL: cannot sign the test kit $1"; exit 1; }
   }
@@ -35,6 +37,7 @@ if [ -z "${LAUNCHER_WINE_ENVIRONMENT:-}" ]; then
   make_kit other_key "release 1" other 2.1
   make_kit other_product "release 1" publisher 2.1 '{00000000-1111-2222-3333-444444444444}'
   make_kit below_floor "release 1" publisher 1.9.9
+  make_kit no_setup "release 1" publisher 2.1
 fi
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -50,7 +53,12 @@ M=$(maintenance_folder_for "$DEFAULT_BITS")
 mkdir -p "$DRIVE_C/work"
 CONTROL='C:\control'
 export STANDIN_CONTROL=$CONTROL
-CACHE_PATTERN='C:\\windows\\temp\\InstallerLauncherKit-[0-9a-f]{16}'
+# The caches' parent: the Windows folder's SystemTemp where the prefix has
+# one (its owner and DACL pass every check under Wine), else the launcher's
+# own folder beside it.
+CACHES='C:\windows\InstallerLauncherKits'
+[ -d "$DRIVE_C/windows/SystemTemp" ] && CACHES='C:\windows\SystemTemp'
+CACHE_PATTERN="${CACHES//\\/\\\\}\\\\InstallerLauncherKit-[0-9a-f]{16}"
 started_cache() { started_modules | sed -n 's/\\data\.exe$//p' | grep -Ex "$CACHE_PATTERN"; }
 
 # use_kit NAME: the kit folder holds the signed launcher and the kit NAME.
@@ -78,7 +86,7 @@ accepted() {
   local cache
   cache=$(started_cache)
   check_started "$release: setup.exe, then data.exe from a cache" \
-    "$M\\setup.exe" "${cache:-C:\\windows\\temp\\InstallerLauncherKit-*}\\data.exe"
+    "$M\\setup.exe" "${cache:-$CACHES\\InstallerLauncherKit-*}\\data.exe"
   check "$release: the cache's data.exe is the release's" \
     cmp -s "$KITS/$release/data.exe" "$(unix_of "${cache:-none}\\data.exe")"
   check "$release: the cache keeps the verified manifest" \
@@ -90,13 +98,13 @@ accepted() {
   check "$release: the maintenance folder is deleted" test ! -e "$(unix_of "$M")"
 }
 
-caches() { ls "$DRIVE_C/windows/temp" 2>/dev/null | grep InstallerLauncherKit-; }
+caches() { ls "$(unix_of "$CACHES")" 2>/dev/null | grep InstallerLauncherKit-; }
 
 # refused WHAT: the kit in place now is refused, whatever else is there.
 # Earlier runs' caches, which only wait for the restart, go first.
 refused() {
   plant_previous
-  rm -rf "$DRIVE_C"/windows/temp/InstallerLauncherKit-*
+  rm -rf "$(unix_of "$CACHES")"/InstallerLauncherKit-*
   local planted
   planted=$(tree_of "$(unix_of "$M")")
   reset_log
@@ -191,5 +199,18 @@ section "a missing setup.iss that the manifest names"
 use_kit release1
 rm "$(unix_of "$KIT\\setup.iss")"
 refused "no setup.iss"
+
+# Elevated, the cache holds only what the manifest names: a silent run
+# would hand data.exe a setup.iss that is not there.
+section "a manifest that names no setup.iss: silent refused, interactive run"
+use_kit no_setup
+refused "silent, no setup.iss"
+plant_previous
+reset_log
+launch "$DRIVE_C/work" "$KIT\\setup.exe"
+check_launch_status
+cache=$(started_cache)
+check_started "interactive: setup.exe, then data.exe from a cache" \
+  "$M\\setup.exe" "${cache:-$CACHES\\InstallerLauncherKit-*}\\data.exe"
 
 finish

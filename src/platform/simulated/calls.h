@@ -38,7 +38,6 @@ enum class Op {
   DeleteBoundaryDescriptor,
   SetDefaultDllDirectories,
   GetSystemWindowsDirectoryA,
-  GetTempPath2A,
   GenerateRandom,
   CreateDirectoryA,
   OpenFolderA,

@@ -40,7 +40,6 @@ const char* SimulatedPlatform::Name(Op op) {
       "DeleteBoundaryDescriptor",
       "SetDefaultDllDirectories",
       "GetSystemWindowsDirectoryA",
-      "GetTempPath2A",
       "GenerateRandom",
       "CreateDirectoryA",
       "OpenFolderA",

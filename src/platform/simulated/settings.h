@@ -50,10 +50,6 @@ struct Settings {
   std::uint32_t tick_base = 0;
   LocalTime local_time = {2026, 12, 9, 10, 20, 30, 0, -60};
   std::uint32_t thread_id = 420;
-  // Whether GetTempPath2A exists (Windows 11, Wine 10), and the process's
-  // TMP, which it gives to anyone but SYSTEM (user "SYSTEM").
-  bool has_temp_path2 = false;
-  std::string tmp = "C:\\Users\\admin\\AppData\\Local\\Temp";
   // When Windows last started (a FILETIME: 2026-12-09 08:00 UTC), and how
   // long before this process began, in milliseconds.
   std::uint64_t boot_time = 134412768000000000ull;

@@ -83,8 +83,6 @@
 //     process creates is owned by Administrators and grants SYSTEM and
 //     Administrators alone, in a protected DACL; a file created in a folder
 //     inherits its writers. What this process makes has its creation time;
-//   - GetTempPath2A, where it exists, gives the process's TMP, or the
-//     Windows folder's SystemTemp to SYSTEM;
 //   - a file opened shared (OpenFileShared) holds nothing, and only a
 //     process that shares nothing with anyone (a locked node) refuses it,
 //     and reads from it, until the clock reaches its time;
@@ -105,7 +103,7 @@
 // administrators, opens that follow no link or hold nothing, writing),
 // jobs.cpp (the clock, process trees, jobs), session.cpp (the drives of
 // the session, the programs policy allows), system.cpp (the Windows
-// folder, TMP, the random generator, Sleep, the time since Windows
+// folder, the random generator, Sleep, the time since Windows
 // started, restarts), signature.cpp, search.cpp,
 // processes.cpp, named_objects.cpp (mutexes, the token, private
 // namespaces) and recording.cpp (the calls, faults). Its data types lie
@@ -253,7 +251,6 @@ class SimulatedPlatform : public PlatformServices,
   void DeleteBoundaryDescriptor(Handle boundary) override;
   std::uint32_t GetSystemWindowsDirectoryA(char* buffer,
                                            std::uint32_t size) override;
-  std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) override;
   bool GenerateRandom(void* buffer, std::uint32_t size) override;
   FolderResult CreateDirectoryA(const char* path) override;
   bool OpenFolderA(const char* path, Handle* folder) override;

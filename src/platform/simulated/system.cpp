@@ -29,14 +29,6 @@ std::uint32_t SimulatedPlatform::GetSystemWindowsDirectoryA(
   return GiveFolder(windows_directory, buffer, size);
 }
 
-std::uint32_t SimulatedPlatform::GetTempPath2A(char* buffer,
-                                               std::uint32_t size) {
-  if (Record(Op::GetTempPath2A, "") || !has_temp_path2) return 0;
-  std::string folder =
-      user == "SYSTEM" ? windows_directory + "\\SystemTemp" : tmp;
-  return GiveFolder(folder + "\\", buffer, size);
-}
-
 bool SimulatedPlatform::GenerateRandom(void* buffer, std::uint32_t size) {
   if (Record(Op::GenerateRandom, std::to_string(size))) return false;
   auto* bytes = static_cast<unsigned char*>(buffer);

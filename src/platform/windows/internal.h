@@ -60,7 +60,6 @@ bool StartProcess(const char* application, char* command_line,
 
 // The members of PlatformServices for the kit cache, as the interface
 // describes them (secured.cpp).
-std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size);
 bool GenerateRandom(void* buffer, std::uint32_t size);
 FolderResult CreateDirectoryA(const char* path);
 bool OpenFolderA(const char* path, Handle* folder);

@@ -327,9 +327,6 @@ class WindowsPlatform : public PlatformServices {
                                            std::uint32_t size) override {
     return ::GetSystemWindowsDirectoryA(buffer, size);
   }
-  std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) override {
-    return windows::GetTempPath2A(buffer, size);
-  }
   bool GenerateRandom(void* buffer, std::uint32_t size) override {
     return windows::GenerateRandom(buffer, size);
   }

@@ -7,8 +7,6 @@ namespace windows {
 
 namespace {
 
-using GetTempPath2WFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
-
 bool Opened(HANDLE handle, Handle* out) {
   if (handle == INVALID_HANDLE_VALUE) return false;
   *out = ToHandle(handle);
@@ -16,19 +14,6 @@ bool Opened(HANDLE handle, Handle* out) {
 }
 
 }  // namespace
-
-// Windows 11, and 10 and Server 2022 with their 2024 updates.
-std::uint32_t GetTempPath2A(char* buffer, std::uint32_t size) {
-  auto query = Kernel32Entry<GetTempPath2WFunction>("GetTempPath2W");
-  wchar_t wide[MAX_PATH + 1];
-  char ansi[kAnsiCapacity];
-  DWORD length = query != nullptr ? query(MAX_PATH + 1, wide) : 0;
-  if (length == 0 || length > MAX_PATH || !ToExactAnsi(wide, ansi)) return 0;
-  std::uint32_t ansi_length = ::lstrlenA(ansi);
-  if (ansi_length >= size) return ansi_length + 1;
-  ::lstrcpyA(buffer, ansi);
-  return ansi_length;
-}
 
 // The owner is given as Administrators: an elevated administrator's token
 // and SYSTEM's may set it, and no unelevated process can act as it.

@@ -1,29 +1,9 @@
-// The temporary folder the system gives, the clock since Windows started,
-// and what a restart deletes.
+// The clock since Windows started, and what a restart deletes.
 #include <gtest/gtest.h>
 
 #include "platform/simulated/simulated_platform.h"
 
 namespace {
-
-std::string TempPath2(SimulatedPlatform& p) {
-  char buffer[kMaxPath];
-  std::uint32_t length = p.GetTempPath2A(buffer, sizeof(buffer));
-  return std::string(buffer, length < sizeof(buffer) ? length : 0);
-}
-
-// GetTempPath2A gives the caller's TMP, which the user sets, to anyone but
-// SYSTEM, who gets the Windows folder's SystemTemp; where the call is
-// absent it gives nothing.
-TEST(SimulatedSystemTest, TempPath2IsTheCallersTmpButForSystem) {
-  SimulatedPlatform p;
-  EXPECT_EQ(TempPath2(p), "");
-  p.has_temp_path2 = true;
-  p.tmp = "C:\\Windows\\Temp\\mine";
-  EXPECT_EQ(TempPath2(p), "C:\\Windows\\Temp\\mine\\");
-  p.user = "SYSTEM";
-  EXPECT_EQ(TempPath2(p), "C:\\Windows\\SystemTemp\\");
-}
 
 // The system time runs on from the start of Windows with the tick count;
 // what this process makes carries the time it was made; a restart starts
