@@ -124,7 +124,7 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
     bool ready = platform.CreateProcessSuspendedA(
         application.c_str(), command_line.data(), cached ? K.c_str() : nullptr,
         &process);
-    if (ready || !IsThere(platform, application)) {
+    if (ready || IsMissing(platform, application)) {
       if (previous_installed) RemovePreviousInstallation(platform, M, K);
       started = ready && LaunchNewInstaller(platform, &process, &hold);
     }

@@ -16,6 +16,11 @@ bool IsThere(PlatformServices& platform, const std::string& path) {
          platform.GetFileAttributesA(path.c_str()) != kInvalidFileAttributes;
 }
 
+bool IsMissing(PlatformServices& platform, const std::string& application) {
+  return !platform.PathFileExistsA(application.c_str()) &&
+         platform.GetFilePresence(application.c_str()) == Presence::NotThere;
+}
+
 bool ResumeOrEnd(PlatformServices& platform, ProcessInformation* process) {
   if (platform.ResumeThread(process->thread)) return true;
   EndSuspended(platform, process);

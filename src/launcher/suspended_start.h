@@ -16,6 +16,11 @@
 // absence: it is missing only when a second query agrees.
 bool IsThere(PlatformServices& platform, const std::string& path);
 
+// Whether the new installer `application` is missing: its name not found in
+// its folder, which is there. Any other failure to see it leaves the old
+// version in place, as a data.exe that is there but does not start does.
+bool IsMissing(PlatformServices& platform, const std::string& application);
+
 // Lets the suspended program run. One that cannot be resumed is ended
 // (EndSuspended) and false returned; its handles are closed then.
 bool ResumeOrEnd(PlatformServices& platform, ProcessInformation* process);

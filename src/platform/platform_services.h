@@ -76,6 +76,12 @@ enum class MutexResult { Created, AlreadyExists, AccessDenied, Failed };
 // failure, including a token that lacks a SID of the boundary.
 enum class NamespaceResult { Created, AlreadyExists, Failed };
 
+// What GetFileAttributesA tells of a path: something is there; the name is
+// not in its folder, which is there (ERROR_FILE_NOT_FOUND); a folder on the
+// way is not there (ERROR_PATH_NOT_FOUND); or no answer (any other failure:
+// access denied, a network path gone, a device not ready).
+enum class Presence { There, NotThere, NoFolder, Unknown };
+
 // What CreateDirectoryA made of a path: a new folder, a name already taken
 // by anything (ERROR_ALREADY_EXISTS: a folder, a file or a link), or any
 // other failure.
@@ -136,6 +142,8 @@ class PlatformServices {
   // ---- Files and folders
 
   virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
+  // GetFileAttributesA, and when it fails, why (Presence).
+  virtual Presence GetFilePresence(const char* path) = 0;
   virtual bool SetFileAttributesA(const char* path,
                                   std::uint32_t attributes) = 0;
   virtual bool CopyFileA(const char* existing, const char* target,

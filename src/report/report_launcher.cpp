@@ -82,7 +82,7 @@ int RemoveAndInstall(PlatformServices& platform, ReportServices& report,
   Deadline deadline(report, time_limit_ms);
   StartedTree tree;
   bool ready = StartNewInstaller(platform, report, log, start, &tree);
-  if (!ready && IsThere(platform, start.application)) {
+  if (!ready && !IsMissing(platform, start.application)) {
     log.Error("The new installer did not start: " + start.application +
               " is there, but Windows refused it (it asks for elevation, a "
               "policy such as AppLocker forbids it, or it is no program for "

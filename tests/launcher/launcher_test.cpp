@@ -437,7 +437,8 @@ TEST_F(LauncherTest, UnknownLauncherFolderStartsAndRemovesNothing) {
 // The old version goes only once the new installer can run: data.exe is
 // started suspended first and runs after the removal, which it never sees.
 // One that is there but that Windows will not start, and a launcher that
-// cannot see its own folder, leave the old version in place; a missing
+// cannot see its own folder, leave the old version in place; so does one
+// that cannot be seen (access denied, a network path gone); a missing
 // data.exe does not. (A failed start or resume: the fault injection.)
 TEST_F(LauncherTest, OldVersionStaysUntilTheNewInstallerHasStarted) {
   struct Case {
@@ -446,12 +447,14 @@ TEST_F(LauncherTest, OldVersionStaysUntilTheNewInstallerHasStarted) {
     bool refused;        // by policy
     bool other_session;  // the launcher's drive is its user's, not ours
     bool removed;
+    bool unseen = false;  // its query fails for another reason than absence
   };
   const Case cases[] = {
       {"data.exe starts", "MZ", false, false, true},
       {"data.exe a text file", "[answers]", false, false, false},
       {"data.exe refused by policy", "MZ", true, false, false},
       {"data.exe missing", nullptr, false, false, true},
+      {"data.exe not to be seen", nullptr, false, false, false, true},
       {"launcher on another session's drive", "MZ", false, true, false},
   };
   for (const Case& c : cases) {
@@ -463,6 +466,7 @@ TEST_F(LauncherTest, OldVersionStaysUntilTheNewInstallerHasStarted) {
     const std::string data = kit + "\\data.exe";
     if (c.data != nullptr) p.AddFile(data, c.data);
     if (c.refused) p.refused_programs.insert(data);
+    if (c.unseen) p.FailOn(SimulatedPlatform::Op::GetFilePresence, data);
     p.AddFile(kM32 + "\\setup.exe");
     bool old_seen = false;
     p.programs[data] = [&p, &old_seen] { old_seen = p.Exists(kM32); };

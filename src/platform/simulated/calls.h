@@ -16,6 +16,7 @@ enum class Op {
   PathRemoveFileSpecA,
   PathFileExistsA,
   GetFileAttributesA,
+  GetFilePresence,
   SetFileAttributesA,
   CopyFileA,
   DeleteFileA,

@@ -155,6 +155,16 @@ std::uint32_t SimulatedPlatform::GetFileAttributesA(const char* path) {
   return it == tree_.end() ? kInvalidFileAttributes : Reported(it->second);
 }
 
+Presence SimulatedPlatform::GetFilePresence(const char* path) {
+  if (Record(Op::GetFilePresence, path)) return Presence::Unknown;
+  std::vector<std::string> parts = simulated::SplitPath(path);
+  if (!parts.empty() && !HasDrive(parts[0])) return Presence::NoFolder;
+  std::string key = Resolve(path, false);
+  if (key.empty()) return Presence::Unknown;
+  if (tree_.count(key) != 0) return Presence::There;
+  return IsFolder(ParentOf(key)) ? Presence::NotThere : Presence::NoFolder;
+}
+
 bool SimulatedPlatform::SetFileAttributesA(const char* path,
                                            std::uint32_t attributes) {
   if (Record(Op::SetFileAttributesA, path)) return false;

@@ -18,6 +18,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "PathRemoveFileSpecA",
       "PathFileExistsA",
       "GetFileAttributesA",
+      "GetFilePresence",
       "SetFileAttributesA",
       "CopyFileA",
       "DeleteFileA",

@@ -59,6 +59,9 @@
 //     folder, the Windows folder and along the search path; a child starts
 //     in the folder it is given (which must exist) or in this process's
 //     current folder;
+//   - a query of a path that names nothing tells whether its folder is
+//     there (GetFilePresence: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND,
+//     which a drive the session lacks gives too);
 //   - drive letters belong to the logon session: on a drive the session
 //     lacks (`absent_drives`: an elevated process does not see the mapped
 //     and SUBST drives of its user's unelevated session) every path names
@@ -219,6 +222,7 @@ class SimulatedPlatform : public PlatformServices,
   bool PathRemoveFileSpecA(char* path) override;
   bool PathFileExistsA(const char* path) override;
   std::uint32_t GetFileAttributesA(const char* path) override;
+  Presence GetFilePresence(const char* path) override;
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
   bool CopyFileA(const char* existing, const char* target,
                  bool fail_if_exists) override;

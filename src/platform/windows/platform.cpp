@@ -140,6 +140,19 @@ class WindowsPlatform : public PlatformServices {
     ::SetErrorMode(mode);
     return attributes != INVALID_FILE_ATTRIBUTES;
   }
+  Presence GetFilePresence(const char* path) override {
+    if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+      return Presence::There;
+    }
+    switch (::GetLastError()) {
+      case ERROR_FILE_NOT_FOUND:
+        return Presence::NotThere;
+      case ERROR_PATH_NOT_FOUND:
+        return Presence::NoFolder;
+      default:
+        return Presence::Unknown;
+    }
+  }
   std::uint32_t GetFileAttributesA(const char* path) override {
     return ::GetFileAttributesA(path);
   }

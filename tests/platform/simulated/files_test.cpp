@@ -55,4 +55,24 @@ TEST(SimulatedPlatformTest, CopyNeverOverwritesWhenAskedNotTo) {
   EXPECT_FALSE(p.CopyFileA("C:\\a", "C:\\nofolder\\d", true));
 }
 
+// A query of a path that names nothing tells whether its folder is there,
+// as GetFileAttributesA's ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND do;
+// a drive the session lacks has no folders, and a failed query no answer.
+TEST(SimulatedPlatformTest, PresenceTellsAMissingNameFromAMissingFolder) {
+  SimulatedPlatform p;
+  p.AddFile("D:\\Setup\\data.exe");
+  p.absent_drives.insert("Z:");
+  p.FailOn(SimulatedPlatform::Op::GetFilePresence, "D:\\Setup\\locked.exe");
+  const std::pair<const char*, Presence> cases[] = {
+      {"D:\\Setup\\data.exe", Presence::There},
+      {"D:\\Setup\\other.exe", Presence::NotThere},
+      {"D:\\Gone\\data.exe", Presence::NoFolder},
+      {"Z:\\Setup\\data.exe", Presence::NoFolder},
+      {"D:\\Setup\\locked.exe", Presence::Unknown},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(p.GetFilePresence(c.first), c.second) << c.first;
+  }
+}
+
 }  // namespace
