@@ -8,6 +8,13 @@ bool AdmitKit(PlatformServices& platform, const std::string& L,
               const KitTrust& trust, bool until_restart, KitHold* hold,
               AdmittedKit* kit) {
   bool pinned = IsPinned(trust.pins);
+  // Where lookups cannot be confined, the launcher cannot tell that it runs
+  // elevated, and would check the kit in place and start it there with
+  // whatever rights it has.
+  if (pinned && !platform.LookupsConfined()) {
+    kit->refusal = 2;
+    return false;
+  }
   bool cached = pinned && platform.CheckTokenMembership();
   if (cached
           ? !CacheKit(platform, L, trust.pins, hold, &kit->cache, until_restart)

@@ -114,6 +114,14 @@ class PlatformServices {
   // this first, before any other member.
   virtual void SetDefaultDllDirectories() = 0;
 
+  // Whether this Windows keeps a DLL loaded at run time, and every DLL it
+  // loads in turn, to the system folder (kernel32's AddDllDirectory:
+  // Windows 8 on, and 7 and Vista with their update for it). Where it does
+  // not, nothing outside KERNEL32 is looked up, and the members that need
+  // it fail: CheckTokenMembership, GenerateRandom, CreateDirectoryA, the
+  // owner and DACL checks and the signature check.
+  virtual bool LookupsConfined() = 0;
+
   // Queries. Both write a zero-terminated string into `buffer` of `size`
   // bytes and return its length; GetModuleFileNameA returns `size` when the
   // name was cut short, 0 on failure.

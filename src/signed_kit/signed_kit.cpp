@@ -167,6 +167,9 @@ const char* KitRefusalText(KitRefusal refusal) {
   switch (refusal) {
     case KitRefusal::None:
       return "the kit may be used";
+    case KitRefusal::Unconfined:
+      return "this Windows cannot keep the launcher's DLLs to its system "
+             "folder (it lacks AddDllDirectory)";
     case KitRefusal::NoManifest:
       return "kit.manifest is missing, unreadable or too long";
     case KitRefusal::NoSignature:
@@ -191,6 +194,12 @@ namespace {
 KitRefusal CheckKit(PlatformServices& platform, const std::string& L,
                     const KitTrust& trust, KitHold* hold, std::string* cache,
                     bool until_restart) {
+  // Where lookups cannot be confined, the launcher cannot tell that it
+  // runs elevated, nor verify a signature.
+  if ((trust.policy != nullptr || IsPinned(trust.pins)) &&
+      !platform.LookupsConfined()) {
+    return KitRefusal::Unconfined;
+  }
   if (trust.policy != nullptr) {
     return AdmitSignedKit(platform, L, trust, hold, cache, until_restart);
   }

@@ -31,6 +31,7 @@ struct SignedKitPolicy {
 // Why a kit was refused, in the order the checks run.
 enum class KitRefusal {
   None,
+  Unconfined,    // this Windows cannot keep DLL lookups to its system folder
   NoManifest,    // kit.manifest missing, unreadable or too long
   NoSignature,   // kit.manifest.sig missing, unreadable or too long
   NotSigned,     // no pinned key verifies the signature

@@ -67,6 +67,26 @@ TEST(PinnedAdmissionTest, NothingPinnedChecksNothing) {
   EXPECT_TRUE(p.calls().empty());
 }
 
+// Where DLL lookups cannot be confined the launcher cannot tell that it is
+// elevated: a pinned kit is refused, elevated or not, before anything is
+// asked of it; with nothing pinned the run goes on as the default build's.
+TEST(PinnedAdmissionTest, UnconfinedLookupsRefuseAPinnedKit) {
+  for (bool pinned : {true, false}) {
+    SimulatedPlatform p;
+    p.administrator = true;
+    p.lookups_confined = false;
+    p.AddFile(kL + "\\data.exe", "MZ kit");
+    KitHold hold(p);
+    AdmittedKit kit;
+    KitTrust trust = pinned ? KitTrust(PinnedData("MZ kit")) : KitTrust();
+    EXPECT_EQ(AdmitKit(p, kL, trust, true, &hold, &kit), !pinned);
+    if (!pinned) continue;
+    EXPECT_NE(KitRefusalClause(kit).find("AddDllDirectory"), std::string::npos);
+    EXPECT_EQ(p.ops(), std::vector<SimulatedPlatform::Op>{
+                           SimulatedPlatform::Op::LookupsConfined});
+  }
+}
+
 // The report build's log names the refusal of a kit that is not the one
 // it was built for, and nothing is removed or started.
 TEST(PinnedAdmissionTest, TheReportBuildLogsTheRefusal) {

@@ -38,6 +38,7 @@ enum class Op {
   OpenPrivateNamespaceW,
   DeleteBoundaryDescriptor,
   SetDefaultDllDirectories,
+  LookupsConfined,
   GetSystemWindowsDirectoryA,
   GenerateRandom,
   CreateDirectoryA,

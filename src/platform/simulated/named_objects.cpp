@@ -62,7 +62,7 @@ MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
 
 bool SimulatedPlatform::CheckTokenMembership() {
   if (Record(Op::CheckTokenMembership, "")) return false;
-  return administrator;
+  return administrator && lookups_confined;
 }
 
 bool SimulatedPlatform::CreateBoundaryDescriptorW(const char* name,

@@ -144,6 +144,10 @@ bool SimulatedPlatform::CloseHandle(Handle handle) {
   return handles_.erase(handle) != 0;
 }
 
+bool SimulatedPlatform::LookupsConfined() {
+  return !Record(Op::LookupsConfined, "") && lookups_confined;
+}
+
 void SimulatedPlatform::SetDefaultDllDirectories() {
   Record(Op::SetDefaultDllDirectories, "");  // reports nothing
 }

@@ -40,6 +40,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "OpenPrivateNamespaceW",
       "DeleteBoundaryDescriptor",
       "SetDefaultDllDirectories",
+      "LookupsConfined",
       "GetSystemWindowsDirectoryA",
       "GenerateRandom",
       "CreateDirectoryA",

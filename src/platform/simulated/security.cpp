@@ -70,7 +70,9 @@ bool SimulatedPlatform::OpenAppendFileA(const char* path, Handle* file) {
 }
 
 FolderResult SimulatedPlatform::CreateDirectoryA(const char* path) {
-  if (Record(Op::CreateDirectoryA, path)) return FolderResult::Failed;
+  if (Record(Op::CreateDirectoryA, path) || !lookups_confined) {
+    return FolderResult::Failed;
+  }
   std::string key = Resolve(path, false);
   if (key.empty() || !IsFolder(ParentOf(key))) return FolderResult::Failed;
   if (tree_.count(key) != 0) return FolderResult::AlreadyExists;
@@ -100,7 +102,10 @@ bool SimulatedPlatform::OpenFolderA(const char* path, Handle* folder) {
 
 bool SimulatedPlatform::GetSecurityInfo(Handle object,
                                         bool* administrators_own) {
-  if (Record(Op::GetSecurityInfo, std::to_string(object))) return false;
+  if (Record(Op::GetSecurityInfo, std::to_string(object)) ||
+      !lookups_confined) {
+    return false;
+  }
   auto it = files_.find(object);
   if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
   const std::string& owner = tree_.at(it->second.key).owner;
@@ -110,7 +115,10 @@ bool SimulatedPlatform::GetSecurityInfo(Handle object,
 
 bool SimulatedPlatform::GetProtectedDacl(Handle object,
                                          bool* administrators_only) {
-  if (Record(Op::GetProtectedDacl, std::to_string(object))) return false;
+  if (Record(Op::GetProtectedDacl, std::to_string(object)) ||
+      !lookups_confined) {
+    return false;
+  }
   auto it = files_.find(object);
   if (it == files_.end() || tree_.count(it->second.key) == 0) return false;
   const Node& node = tree_.at(it->second.key);

@@ -29,6 +29,9 @@ struct Settings {
   LeadBytes lead_bytes;
   // The token: Administrators enabled (elevated, or SYSTEM).
   bool administrator = false;
+  // Whether kernel32 has AddDllDirectory, which every lookup of a function
+  // outside KERNEL32 needs.
+  bool lookups_confined = true;
   // Whether the private namespace calls exist and work (not on Windows XP,
   // not under Wine, whose CreateBoundaryDescriptorW gives nothing).
   bool private_namespaces = true;

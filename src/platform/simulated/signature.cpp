@@ -52,7 +52,8 @@ bool SimulatedPlatform::VerifySignature(const PublisherKey& key,
                                         const std::uint8_t* digest,
                                         const std::uint8_t* signature,
                                         std::uint32_t size) {
-  if (Record(Op::VerifySignature, std::to_string(key.modulus_size * 8))) {
+  if (Record(Op::VerifySignature, std::to_string(key.modulus_size * 8)) ||
+      !lookups_confined) {
     return false;
   }
   // CNG and CryptoAPI take a signature of the modulus' length alone.

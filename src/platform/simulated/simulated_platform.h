@@ -70,7 +70,9 @@
 //     bytes that do not matter, or beginning with "MZ") and policy allows
 //     it (`refused_programs`: AppLocker, WDAC, Smart App Control);
 //   - restricting the DLL search is recorded and changes nothing else: the
-//     simulated process loads no DLLs;
+//     simulated process loads no DLLs; where the search cannot be confined
+//     (`lookups_confined` false: Vista and 7 without their update) the
+//     members that need a DLL outside KERNEL32 fail (LookupsConfined);
 //   - time passes only while this process waits: a program runs for the
 //     time `runs` gives it and then ends with its exit code, after starting
 //     its children, which run on their own; a suspended program runs from
@@ -215,6 +217,7 @@ class SimulatedPlatform : public PlatformServices,
 
   // PlatformServices.
   void SetDefaultDllDirectories() override;
+  bool LookupsConfined() override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override;
   std::string GetCommandLineA() override;

@@ -30,7 +30,9 @@ std::uint32_t SimulatedPlatform::GetSystemWindowsDirectoryA(
 }
 
 bool SimulatedPlatform::GenerateRandom(void* buffer, std::uint32_t size) {
-  if (Record(Op::GenerateRandom, std::to_string(size))) return false;
+  if (Record(Op::GenerateRandom, std::to_string(size)) || !lookups_confined) {
+    return false;
+  }
   auto* bytes = static_cast<unsigned char*>(buffer);
   for (std::uint32_t i = 0; i < size; ++i) {
     if (!random_bytes.empty()) {

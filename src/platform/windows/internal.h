@@ -47,6 +47,8 @@ Function Kernel32Entry(const char* name) {
 // forwarders they lead to, before main and in the ordinary search order,
 // which puts the program's own folder first (system_dll.cpp).
 void* SystemEntry(const wchar_t* dll, const char* name);
+// Whether SystemEntry finds anything on this Windows at all.
+bool SearchCanBeConfined();
 template <typename Function>
 Function SystemFunction(const wchar_t* dll, const char* name) {
   return reinterpret_cast<Function>(SystemEntry(dll, name));

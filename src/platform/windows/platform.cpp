@@ -81,6 +81,7 @@ class WindowsPlatform : public PlatformServices {
         "SetDefaultDllDirectories");
     if (set_defaults != nullptr) set_defaults(kSearchSystem32);
   }
+  bool LookupsConfined() override { return windows::SearchCanBeConfined(); }
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return ::GetSystemDirectoryA(buffer, size);
   }

@@ -16,11 +16,11 @@ constexpr DWORD kSearchSystem32 = 0x00000800;
 // load ntmarta.dll, RtlGenRandom forwards to cryptbase.dll, CryptoAPI to
 // cryptsp.dll and its providers, none of them known DLLs), and no way of
 // loading the first DLL changes that: there nothing is loaded at all.
+}  // namespace
+
 bool SearchCanBeConfined() {
   return Kernel32Entry<FARPROC>("AddDllDirectory") != nullptr;
 }
-
-}  // namespace
 
 // A lookup that fails leaves the launcher to refuse what needed it: no
 // random name, no owner, no signature check, no administrator's token.
