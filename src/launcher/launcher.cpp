@@ -74,7 +74,14 @@ bool ClaimLauncherMutex(PlatformServices& platform) {
   MutexResult plain = claim == Claim::Taken
                           ? MutexResult::Failed
                           : platform.CreateMutexA(LauncherMutexName(), &mutex);
-  if (claim != Claim::Unavailable) return claim == Claim::Held;
+  if (claim != Claim::Unavailable) {
+    // An elevated launcher whose own namespace failed holds the plain name
+    // alone; its owner tells it from a user's squatter.
+    bool owned = false;
+    return claim == Claim::Held &&
+           !(plain == MutexResult::AlreadyExists &&
+             platform.GetKernelObjectSecurity(mutex, &owned) && owned);
+  }
   return plain != MutexResult::AlreadyExists &&
          plain != MutexResult::AccessDenied;
 }

@@ -25,7 +25,9 @@ int LauncherMain(PlatformServices& platform, const KitTrust& trust);
 // or open, so no ordinary user can squat the claim; it also takes the plain
 // name, whatever becomes of that, so that unelevated launchers still wait
 // their turn. False when another launcher holds the private claim or it is
-// refused there. When any step of the private namespace fails, and for
+// refused there, or when the plain name's mutex is there and owned by
+// Administrators or SYSTEM: an elevated launcher whose namespace failed
+// holds it. When any step of the private namespace fails, and for
 // every other process, the claim is the plain mutex in the global namespace:
 // false when another launcher holds it, also when another user's launcher
 // made it and access to it is denied.

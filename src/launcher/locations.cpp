@@ -17,12 +17,16 @@ constexpr char kMaintenance64[] =
 // each signed-in user's) meet the same one.
 constexpr char kLauncherMutex[] =
     "Global\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
-// The private namespace holds the launchers of every product; the mutex in
-// it is the product's own.
-constexpr char kLauncherBoundary[] = "InstallerLauncher";
-constexpr char kLauncherNamespaceAlias[] = "InstallerLauncher";
+// Each product has a private namespace of its own: a namespace lives only
+// as long as the process that made it, and one shared with other products
+// would let a launcher of this product make a fresh one, and run beside the
+// first, once another product's launcher that made it had ended.
+constexpr char kLauncherBoundary[] = "InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
+constexpr char kLauncherNamespaceAlias[] =
+    "InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
 constexpr char kPrivateLauncherMutex[] =
-    "InstallerLauncher\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
+    "InstallerLauncher-" LAUNCHER_PRODUCT_CODE
+    "\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
 constexpr char kSeparator[] = "\\";
 constexpr char kUninstallResponseName[] = "uninstall.iss";
 constexpr char kUninstallResponseSuffix[] = "\\uninstall.iss";

@@ -230,6 +230,13 @@ class PlatformServices {
   // this process opened under that alias.
   virtual MutexResult CreateMutexA(const char* name, Handle* mutex) = 0;
 
+  // Whether the owner of the open kernel object `object` (a mutex) is
+  // Administrators or SYSTEM (GetKernelObjectSecurity, which loads nothing
+  // outside the known DLLs): only an elevated process or SYSTEM makes such
+  // an object.
+  virtual bool GetKernelObjectSecurity(Handle object,
+                                       bool* administrators_own) = 0;
+
   // Whether this process's token has the Administrators group enabled
   // (CheckTokenMembership): true when elevated or SYSTEM, false for a
   // standard user and for an administrator whose rights are filtered.

@@ -42,15 +42,18 @@ class LauncherTest : public ::testing::Test {
 // The mutex inside the private namespace, and that namespace's boundary.
 const char kPrivateMutex[] =
     "InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
-const char kBoundary[] = "InstallerLauncher";
+const char kBoundary[] =
+    "InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
 
 // The claim comes first. Held by another launcher, or refused, it ends the
 // run there; failing for any other reason, it lets the whole job run. An
 // elevated launcher claims in the private namespace, where no squatter of
 // the plain name reaches, and falls back to the plain name when any step of
-// the namespace fails, never calling a step after a failed one.
+// the namespace fails, never calling a step after a failed one. An elevated
+// launcher on the plain name alone (its own namespace failed) also stops an
+// elevated one: what Administrators own, no user can have made.
 TEST_F(LauncherTest, OneLauncherAtATime) {
-  enum class Other { None, Holds, Denies };
+  enum class Other { None, Holds, Denies, Elevated };
   struct Case {
     const char* what;
     bool elevated;
@@ -81,6 +84,10 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
        Other::Denies, false, Op::exit, false},
       {"elevated, namespace left by another", true, true, Other::Holds,
        Other::None, true, Op::exit, true},
+      {"elevated, an elevated launcher on the plain name alone", true, true,
+       Other::Elevated, Other::None, false, Op::exit, false},
+      {"elevated, the plain name's owner unknown", true, true, Other::Elevated,
+       Other::None, false, Op::GetKernelObjectSecurity, true},
       {"elevated, no namespace calls (Wine, XP)", true, false, Other::Holds,
        Other::None, false, Op::exit, false},
       {"elevated, SID refused", true, true, Other::Holds, Other::None, false,
@@ -96,7 +103,10 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
     p.AddFile(kM32 + "\\setup.exe");
     p.administrator = c.elevated;
     p.private_namespaces = c.namespaces;
-    if (c.plain != Other::None) p.AddMutex(kMutex, c.plain == Other::Denies);
+    if (c.plain != Other::None) {
+      p.AddMutex(kMutex, c.plain == Other::Denies, "",
+                 c.plain == Other::Elevated ? "Administrators" : "user");
+    }
     if (c.inside != Other::None) {
       p.AddMutex(kPrivateMutex, c.inside == Other::Denies, kBoundary);
     }

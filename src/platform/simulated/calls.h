@@ -32,6 +32,7 @@ enum class Op {
   CreateFileA,
   ReadFile,
   CheckTokenMembership,
+  GetKernelObjectSecurity,
   CreateBoundaryDescriptorW,
   AddSIDToBoundaryDescriptor,
   CreatePrivateNamespaceW,

@@ -15,13 +15,15 @@ std::string NamespaceKey(const std::string& boundary, bool administrators) {
 }  // namespace
 
 void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied,
-                                 const std::string& boundary) {
+                                 const std::string& boundary,
+                                 const std::string& owner) {
   if (boundary.empty()) {
-    foreign_mutexes_[name] = access_denied;
+    foreign_mutexes_[name] = {access_denied, owner};
     return;
   }
   AddPrivateNamespace(boundary);
-  foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = access_denied;
+  foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = {access_denied,
+                                                                  owner};
 }
 
 void SimulatedPlatform::AddPrivateNamespace(const std::string& boundary) {
@@ -50,7 +52,7 @@ MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   if (Record(Op::CreateMutexA, name)) return MutexResult::Failed;
   std::string key = MutexKey(name);
   auto foreign = foreign_mutexes_.find(key);
-  if (foreign != foreign_mutexes_.end() && foreign->second) {
+  if (foreign != foreign_mutexes_.end() && foreign->second.access_denied) {
     return MutexResult::AccessDenied;
   }
   bool exists = foreign != foreign_mutexes_.end() || HoldsMutexKey(key);
@@ -58,6 +60,23 @@ MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   handles_.insert(*mutex);
   mutex_handles_[*mutex] = key;
   return exists ? MutexResult::AlreadyExists : MutexResult::Created;
+}
+
+// A mutex this process made is its token's: Administrators' when elevated.
+bool SimulatedPlatform::GetKernelObjectSecurity(Handle object,
+                                                bool* administrators_own) {
+  if (Record(Op::GetKernelObjectSecurity, std::to_string(object)) ||
+      !lookups_confined) {
+    return false;
+  }
+  auto mutex = mutex_handles_.find(object);
+  if (mutex == mutex_handles_.end()) return false;
+  auto foreign = foreign_mutexes_.find(mutex->second);
+  std::string owner = foreign != foreign_mutexes_.end() ? foreign->second.owner
+                      : administrator                   ? "Administrators"
+                                                        : user;
+  *administrators_own = owner == "Administrators" || owner == "SYSTEM";
+  return true;
 }
 
 bool SimulatedPlatform::CheckTokenMembership() {

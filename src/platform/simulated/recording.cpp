@@ -34,6 +34,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "CreateFileA",
       "ReadFile",
       "CheckTokenMembership",
+      "GetKernelObjectSecurity",
       "CreateBoundaryDescriptorW",
       "AddSIDToBoundaryDescriptor",
       "CreatePrivateNamespaceW",

@@ -159,11 +159,13 @@ class SimulatedPlatform : public PlatformServices,
   // and Windows starts afresh a minute later.
   void Restart();
   // A named mutex that another process holds open; `access_denied` when its
-  // security refuses this process (as one made by another user).
-  // With `boundary`, the mutex lies in the private namespace of that
-  // boundary (with the Administrators SID), which then exists too.
+  // security refuses this process (as one made by another user); `owner`
+  // the account that made it (GetKernelObjectSecurity). With `boundary`, the
+  // mutex lies in the private namespace of that boundary (with the
+  // Administrators SID), which then exists too.
   void AddMutex(const std::string& name, bool access_denied = false,
-                const std::string& boundary = "");
+                const std::string& boundary = "",
+                const std::string& owner = "user");
   // A private namespace of `boundary` (with the Administrators SID) that
   // another process made and holds.
   void AddPrivateNamespace(const std::string& boundary);
@@ -249,6 +251,8 @@ class SimulatedPlatform : public PlatformServices,
   bool ReadFile(Handle file, void* buffer, std::uint32_t size,
                 std::uint32_t* read) override;
   bool CheckTokenMembership() override;
+  bool GetKernelObjectSecurity(Handle object,
+                               bool* administrators_own) override;
   bool CreateBoundaryDescriptorW(const char* name, Handle* boundary) override;
   bool AddSIDToBoundaryDescriptor(Handle* boundary) override;
   NamespaceResult CreatePrivateNamespaceW(Handle boundary, const char* alias,
@@ -383,7 +387,11 @@ class SimulatedPlatform : public PlatformServices,
   std::map<Handle, Search> searches_;
   std::set<Handle> handles_;
   std::map<Handle, std::string> mutex_handles_;  // this process's, by handle
-  std::map<std::string, bool> foreign_mutexes_;  // key -> access denied
+  struct ForeignMutex {
+    bool access_denied = false;
+    std::string owner;
+  };
+  std::map<std::string, ForeignMutex> foreign_mutexes_;  // by key
   std::map<Handle, OpenFile> files_;
   std::map<Handle, Boundary> boundaries_;
   std::set<std::string> namespaces_;            // every one that exists

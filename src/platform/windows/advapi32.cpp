@@ -85,6 +85,20 @@ BOOL GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
       "GetSecurityDescriptorControl", FALSE, descriptor, control, revision);
 }
 
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION wanted,
+                             PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed) {
+  return Call<decltype(&::GetKernelObjectSecurity)>("GetKernelObjectSecurity",
+                                                    FALSE, object, wanted,
+                                                    descriptor, size, needed);
+}
+
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner,
+                                LPBOOL defaulted) {
+  return Call<decltype(&::GetSecurityDescriptorOwner)>(
+      "GetSecurityDescriptorOwner", FALSE, descriptor, owner, defaulted);
+}
+
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   return Call<decltype(&::OpenProcessToken)>("OpenProcessToken", FALSE, process,
                                              access, token);

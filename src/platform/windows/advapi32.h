@@ -40,6 +40,11 @@ DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type,
 BOOL GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
                                   PSECURITY_DESCRIPTOR_CONTROL control,
                                   LPDWORD revision);
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION wanted,
+                             PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed);
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner,
+                                LPBOOL defaulted);
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind,
                          LPVOID buffer, DWORD size, PDWORD needed);

@@ -66,6 +66,7 @@ bool GenerateRandom(void* buffer, std::uint32_t size);
 FolderResult CreateDirectoryA(const char* path);
 bool OpenFolderA(const char* path, Handle* folder);
 bool GetSecurityInfo(Handle object, bool* administrators_own);
+bool GetKernelObjectSecurity(Handle object, bool* administrators_own);
 OpenResult OpenFileShared(const char* path, Handle* file);
 bool CreateNewFileA(const char* path, Handle* file);
 bool WriteFile(Handle file, const void* buffer, std::uint32_t size);

@@ -350,6 +350,10 @@ class WindowsPlatform : public PlatformServices {
   bool OpenFolderA(const char* path, Handle* folder) override {
     return windows::OpenFolderA(path, folder);
   }
+  bool GetKernelObjectSecurity(Handle object,
+                               bool* administrators_own) override {
+    return windows::GetKernelObjectSecurity(object, administrators_own);
+  }
   bool GetSecurityInfo(Handle object, bool* administrators_own) override {
     return windows::GetSecurityInfo(object, administrators_own);
   }

@@ -51,6 +51,25 @@ bool OpenFolderA(const char* path, Handle* folder) {
   return Opened(handle, folder);
 }
 
+bool GetKernelObjectSecurity(Handle object, bool* administrators_own) {
+  // An owner and its SID fit in a small descriptor.
+  alignas(void*) BYTE descriptor[256];
+  DWORD needed = 0;
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (!advapi32::GetKernelObjectSecurity(FromHandle(object),
+                                         OWNER_SECURITY_INFORMATION, descriptor,
+                                         sizeof(descriptor), &needed) ||
+      !advapi32::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+      owner == nullptr) {
+    return false;
+  }
+  *administrators_own =
+      advapi32::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE ||
+      advapi32::IsWellKnownSid(owner, WinLocalSystemSid) != FALSE;
+  return true;
+}
+
 // Wine makes every file its one user's (see GetProtectedDacl).
 bool GetSecurityInfo(Handle object, bool* administrators_own) {
   if (UnderWine()) {
