@@ -5,8 +5,8 @@
 #include "launcher/kit_admission.h"
 
 bool AdmitKit(PlatformServices& platform, const std::string& L,
-              const KitTrust& trust, bool until_restart, KitHold* hold,
-              AdmittedKit* kit) {
+              const KitTrust& trust, LaunchMode mode, bool until_restart,
+              KitHold* hold, AdmittedKit* kit) {
   bool pinned = IsPinned(trust.pins);
   // Where lookups cannot be confined, the launcher cannot tell that it runs
   // elevated, and would check the kit in place and start it there with
@@ -16,6 +16,10 @@ bool AdmitKit(PlatformServices& platform, const std::string& L,
     return false;
   }
   bool cached = pinned && platform.CheckTokenMembership();
+  if (cached && mode == LaunchMode::Silent && !trust.pins.setup.pinned) {
+    kit->refusal = 3;
+    return false;
+  }
   if (cached
           ? !CacheKit(platform, L, trust.pins, hold, &kit->cache, until_restart)
           : !VerifyKit(platform, L, trust.pins, hold)) {

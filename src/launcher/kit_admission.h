@@ -4,6 +4,7 @@
 #include <string>
 
 #include "launcher/kit_hold.h"
+#include "launcher/locations.h"
 #include "platform/platform_services.h"
 
 // What the run sequence needs of the kit beside the launcher before
@@ -32,18 +33,20 @@ struct AdmittedKit {
   int refusal = 0;
 };
 
-// Admits the kit of the launcher folder L as `trust` says. Elevated, a kit
-// with anything to check goes through a fresh cache, scheduled for
-// deletion at the next restart when `until_restart` (the default build,
-// which does not wait for the new installer); unelevated it is checked in
-// place. True when the kit may be used: `kit` tells where it is, and its
-// files stay in `hold` until the new installer runs. False when it is
-// refused: `kit` has no cache (one named for deletion at restart stays,
-// emptied, until then) and tells why, and nothing is held once `hold` is
-// released.
+// Admits the kit of the launcher folder L as `trust` says, for a run in
+// `mode`. Elevated, a kit with anything to check goes through a fresh
+// cache, scheduled for deletion at the next restart when `until_restart`
+// (the default build, which does not wait for the new installer);
+// unelevated it is checked in place. Such a cache holds only what the kit
+// pins or its manifest names: a silent run from one without setup.iss,
+// which the silent command line names, is refused before it is made. True when
+// the kit may be used: `kit` tells where it is, and its files stay in `hold`
+// until the new installer runs. False when it is refused: `kit` has no cache
+// (one named for deletion at restart stays, emptied, until then) and tells why,
+// and nothing is held once `hold` is released.
 bool AdmitKit(PlatformServices& platform, const std::string& L,
-              const KitTrust& trust, bool until_restart, KitHold* hold,
-              AdmittedKit* kit);
+              const KitTrust& trust, LaunchMode mode, bool until_restart,
+              KitHold* hold, AdmittedKit* kit);
 
 // What follows L in the report build's log line for a kit AdmitKit refused:
 // "Kit check: <L><clause>; nothing is removed or started". Defined beside

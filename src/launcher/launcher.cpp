@@ -110,13 +110,12 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
   // verified copy of its kit (K), never from its own folder.
   KitHold hold(platform);
   AdmittedKit kit;
-  if (!AdmitKit(platform, *L, trust, true, &hold, &kit)) return;
+  if (!AdmitKit(platform, *L, trust, mode, true, &hold, &kit)) return;
   bool cached = !kit.cache.empty();
   const std::string& K = kit.folder(*L);
   std::string application = NewInstallerPath(K);
   bool started = false;
-  if (ResponseFileReady(platform, kit, mode) &&
-      !IsCopyOf(platform, module, application)) {
+  if (!IsCopyOf(platform, module, application)) {
     bool previous_installed = platform.PathFileExistsA(M.c_str());
     std::string command_line = NewInstallerCommandLine(mode, K);
     // Started before the removal and run after it. A data.exe that is there
@@ -137,12 +136,6 @@ void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
     }
   }
   if (cached && !started) DiscardKit(platform, kit, &hold, true);
-}
-
-bool ResponseFileReady(PlatformServices& platform, const AdmittedKit& kit,
-                       LaunchMode mode) {
-  return kit.cache.empty() || mode != LaunchMode::Silent ||
-         platform.PathFileExistsA(SilentResponsePath(kit.cache).c_str());
 }
 
 bool LaunchNewInstaller(PlatformServices& platform, ProcessInformation* process,

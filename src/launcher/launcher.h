@@ -55,14 +55,6 @@ LaunchMode ModeForArgumentCount(int argc);
 void RunLauncher(PlatformServices& platform, bool is32Bit, LaunchMode mode,
                  const KitTrust& trust);
 
-// Whether the admitted kit can answer the new installer in `mode`: a
-// silent installation from a cache, which holds only what the kit pinned or
-// its manifest names, needs the setup.iss its command line names there;
-// without it the new installer would have no answers once the old version
-// is gone. Any other run is taken as it is.
-bool ResponseFileReady(PlatformServices& platform, const AdmittedKit& kit,
-                       LaunchMode mode);
-
 // Lets the new installer, started suspended, run; once it runs, releases
 // `hold` and ends the process with exit code 0 at once, without waiting.
 // False when it cannot be resumed: it is ended then, never left suspended.

@@ -50,11 +50,16 @@ class ReportServices {
  public:
   virtual ~ReportServices() = default;
 
-  // A new job (no limits: closing it ends nothing, and its processes may
-  // start children outside it only where they ask to break away) with a
-  // completion port of its own that receives its messages. CloseHandle
-  // releases both.
+  // A new job with a completion port of its own that receives its
+  // messages. Its processes may start children outside it where they ask
+  // to break away (JOB_OBJECT_LIMIT_BREAKAWAY_OK); closing its last handle
+  // ends every process in it (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE), so that
+  // a launcher that is killed leaves no suspended program behind, until
+  // ClearKillOnJobClose. CloseHandle releases both.
   virtual bool CreateJobObjectA(Handle* job, Handle* port) = 0;
+  // Clears the job's kill-on-close limit, keeping the breakaway: once its
+  // program has been resumed, what it starts outlives the launcher.
+  virtual bool ClearKillOnJobClose(Handle job) = 0;
   // Puts the suspended process in the job; its children then start in it.
   // Fails on Windows 7 and older for a launcher that runs in a job which
   // allows no breakaway.

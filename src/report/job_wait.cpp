@@ -57,9 +57,15 @@ bool StartTree(PlatformServices& platform, ReportServices& report, RunLog& log,
   return true;
 }
 
-bool ResumeTree(PlatformServices& platform, RunLog& log,
+bool ResumeTree(PlatformServices& platform, ReportServices& report, RunLog& log,
                 const std::string& application, StartedTree* tree) {
-  if (platform.ResumeThread(tree->process.thread)) return true;
+  if (platform.ResumeThread(tree->process.thread)) {
+    if (tree->in_job && !report.ClearKillOnJobClose(tree->job)) {
+      log.Warning("The job of " + application +
+                  " still ends what it holds when the launcher ends");
+    }
+    return true;
+  }
   log.Error("Could not resume " + application + ": it is ended unrun");
   EndTree(platform, tree);
   return false;

@@ -46,8 +46,9 @@ bool StartTree(PlatformServices& platform, ReportServices& report, RunLog& log,
 
 // Lets the program of StartTree run. One that cannot be resumed is ended,
 // never left suspended (it would hold its file and folder), and false is
-// returned with the tree closed.
-bool ResumeTree(PlatformServices& platform, RunLog& log,
+// returned with the tree closed. Once it runs, its job no longer ends what
+// it holds when the launcher's handle closes.
+bool ResumeTree(PlatformServices& platform, ReportServices& report, RunLog& log,
                 const std::string& application, StartedTree* tree);
 
 // Ends the program of StartTree, which has not run and must not, and

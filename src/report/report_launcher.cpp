@@ -21,20 +21,13 @@ namespace {
 int CheckKit(PlatformServices& platform, RunLog& log, const std::string& L,
              const std::string& module, const KitTrust& trust, LaunchMode mode,
              KitHold* hold, AdmittedKit* kit) {
-  if (!AdmitKit(platform, L, trust, false, hold, kit)) {
+  if (!AdmitKit(platform, L, trust, mode, false, hold, kit)) {
     log.Error("Kit check: " + L + KitRefusalClause(*kit) +
               "; nothing is removed or started");
     return kExitKitRefused;
   }
   bool cached = !kit->cache.empty();
   const std::string& K = kit->folder(L);
-  if (!ResponseFileReady(platform, *kit, mode)) {
-    log.Error(
-        "Kit check: the kit has no setup.iss for the silent "
-        "installation the command line asks for; nothing is removed "
-        "or started");
-    return kExitKitRefused;
-  }
   if (IsCopyOf(platform, module, NewInstallerPath(K))) {
     log.Error(
         "Kit check: data.exe is a copy of the launcher itself; nothing is "

@@ -51,7 +51,7 @@ int RemoveAndReport(PlatformServices& platform, ReportServices& report,
   if (!fresh || system_folder.empty() ||
       !StartTree(platform, report, log, UninstallerPath(M), command_line,
                  system_folder.c_str(), &tree) ||
-      !ResumeTree(platform, log, UninstallerPath(M), &tree)) {
+      !ResumeTree(platform, report, log, UninstallerPath(M), &tree)) {
     log.Error("The uninstaller did not start");
   } else {
     code = WaitAndReadExitCode(platform, report, log, "The uninstaller", &tree,
@@ -96,7 +96,7 @@ int InstallAndReport(PlatformServices& platform, ReportServices& report,
   // It has run nothing yet, so no setup.log of its own is lost.
   bool fresh = start.result_file.empty() ||
                ClearStaleSetupLog(platform, report, log, start.result_file);
-  if (!ResumeTree(platform, log, start.application, tree)) {
+  if (!ResumeTree(platform, report, log, start.application, tree)) {
     log.Error("The new installer did not start: " + start.application);
     return kExitNotStarted;
   }

@@ -135,7 +135,7 @@ bool CacheSignedKit(PlatformServices& platform, const std::string& L,
 }
 
 KitRefusal AdmitSignedKit(PlatformServices& platform, const std::string& L,
-                          const KitTrust& trust, KitHold* hold,
+                          const KitTrust& trust, bool silent, KitHold* hold,
                           std::string* cache, bool until_restart) {
   bool elevated = platform.CheckTokenMembership();
   KitHold* kept = elevated ? nullptr : hold;
@@ -150,6 +150,9 @@ KitRefusal AdmitSignedKit(PlatformServices& platform, const std::string& L,
     refusal = KitRefusal::NoSignature;
   } else {
     refusal = TrustManifest(trust.signatures, *trust.policy, files, &pins);
+  }
+  if (refusal == KitRefusal::None && elevated && silent && !pins.setup.pinned) {
+    refusal = KitRefusal::NoResponse;
   }
   if (refusal == KitRefusal::None &&
       !(elevated ? CacheSignedKit(platform, L, pins, files, hold, cache,
@@ -182,6 +185,9 @@ const char* KitRefusalText(KitRefusal refusal) {
       return "kit.manifest is for another product code";
     case KitRefusal::BelowFloor:
       return "kit.manifest's version is below this launcher's lowest";
+    case KitRefusal::NoResponse:
+      return "the kit has no setup.iss for the silent installation its "
+             "command line names";
     case KitRefusal::Files:
       break;
   }
@@ -192,8 +198,8 @@ namespace {
 
 // The kit checks of one run, for both kinds of trust.
 KitRefusal CheckKit(PlatformServices& platform, const std::string& L,
-                    const KitTrust& trust, KitHold* hold, std::string* cache,
-                    bool until_restart) {
+                    const KitTrust& trust, bool silent, KitHold* hold,
+                    std::string* cache, bool until_restart) {
   // Where lookups cannot be confined, the launcher cannot tell that it
   // runs elevated, nor verify a signature.
   if ((trust.policy != nullptr || IsPinned(trust.pins)) &&
@@ -201,9 +207,13 @@ KitRefusal CheckKit(PlatformServices& platform, const std::string& L,
     return KitRefusal::Unconfined;
   }
   if (trust.policy != nullptr) {
-    return AdmitSignedKit(platform, L, trust, hold, cache, until_restart);
+    return AdmitSignedKit(platform, L, trust, silent, hold, cache,
+                          until_restart);
   }
   bool cached = IsPinned(trust.pins) && platform.CheckTokenMembership();
+  if (cached && silent && !trust.pins.setup.pinned) {
+    return KitRefusal::NoResponse;
+  }
   if (cached ? CacheKit(platform, L, trust.pins, hold, cache, until_restart)
              : VerifyKit(platform, L, trust.pins, hold)) {
     return KitRefusal::None;
@@ -215,10 +225,10 @@ KitRefusal CheckKit(PlatformServices& platform, const std::string& L,
 }  // namespace
 
 bool AdmitKit(PlatformServices& platform, const std::string& L,
-              const KitTrust& trust, bool until_restart, KitHold* hold,
-              AdmittedKit* kit) {
-  KitRefusal why =
-      CheckKit(platform, L, trust, hold, &kit->cache, until_restart);
+              const KitTrust& trust, LaunchMode mode, bool until_restart,
+              KitHold* hold, AdmittedKit* kit) {
+  KitRefusal why = CheckKit(platform, L, trust, mode == LaunchMode::Silent,
+                            hold, &kit->cache, until_restart);
   if (why != KitRefusal::None) {
     kit->refusal = static_cast<int>(why);
     return false;

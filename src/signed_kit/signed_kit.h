@@ -38,6 +38,7 @@ enum class KitRefusal {
   Malformed,     // the signed text is no manifest (kit_manifest.h)
   OtherProduct,  // signed for another product code
   BelowFloor,    // a version below the launcher's floor
+  NoResponse,    // silent from a cache, but no setup.iss is pinned or named
   Files,         // a kit file missing, different, unreadable or uncopied
 };
 const char* KitRefusalText(KitRefusal refusal);

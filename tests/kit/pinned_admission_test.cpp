@@ -36,8 +36,8 @@ TEST(PinnedAdmissionTest, AdmitsThePinnedKitAndNamesARefusal) {
     auto hold = std::make_unique<KitHold>(p);
     AdmittedKit kit;
     std::string context = c.data + (c.elevated ? ", elevated" : "");
-    ASSERT_EQ(AdmitKit(p, kL, KitTrust(PinnedData("MZ kit")), false, hold.get(),
-                       &kit),
+    ASSERT_EQ(AdmitKit(p, kL, KitTrust(PinnedData("MZ kit")),
+                       LaunchMode::Interactive, false, hold.get(), &kit),
               c.admitted)
         << context;
     if (!c.admitted) {
@@ -61,7 +61,8 @@ TEST(PinnedAdmissionTest, NothingPinnedChecksNothing) {
   p.administrator = true;
   KitHold hold(p);
   AdmittedKit kit;
-  ASSERT_TRUE(AdmitKit(p, kL, KitTrust(), true, &hold, &kit));
+  ASSERT_TRUE(
+      AdmitKit(p, kL, KitTrust(), LaunchMode::Silent, true, &hold, &kit));
   EXPECT_FALSE(kit.checked);
   EXPECT_EQ(kit.folder(kL), kL);
   EXPECT_TRUE(p.calls().empty());
@@ -79,7 +80,8 @@ TEST(PinnedAdmissionTest, UnconfinedLookupsRefuseAPinnedKit) {
     KitHold hold(p);
     AdmittedKit kit;
     KitTrust trust = pinned ? KitTrust(PinnedData("MZ kit")) : KitTrust();
-    EXPECT_EQ(AdmitKit(p, kL, trust, true, &hold, &kit), !pinned);
+    EXPECT_EQ(AdmitKit(p, kL, trust, LaunchMode::Silent, true, &hold, &kit),
+              !pinned);
     if (!pinned) continue;
     EXPECT_NE(KitRefusalClause(kit).find("AddDllDirectory"), std::string::npos);
     EXPECT_EQ(p.ops(), std::vector<SimulatedPlatform::Op>{

@@ -130,6 +130,28 @@ check "the maintenance folder is kept, uninstaller and all" \
 check "the log says why" grep -q "is there, but Windows refused it" "$LOG_UNIX"
 rm -rf "$(unix_of "$M")"
 
+# ---- The launcher ended during the removal ----
+# data.exe waits suspended for the removal to end; its job ends it with the
+# launcher, which would otherwise leave it suspended, holding its file, for
+# good (the prefix would never fall idle).
+section "the launcher ended while the uninstaller runs: no suspended data.exe is left"
+prepare_kit
+plant_previous
+echo 4000 >"$(unix_of "$M\\setup.exe").sleep"
+reset_log
+start_in "$DRIVE_C/work" "$KIT\\launcher.exe" x
+for _ in $(seq 300); do
+  [ -n "$(record_line start "$M\\setup.exe")" ] && break
+  sleep 0.1
+done
+run_in "$DRIVE_C" taskkill /F /IM launcher.exe
+note "taskkill: status $RUN_STATUS"
+background_status
+check "every process of the prefix ends within 60 s" timeout 60 "$WINESERVER" -w
+"$WINESERVER" -k
+check_eq "data.exe never ran" "" "$(record_line start "$KIT\\data.exe")"
+rm -rf "$(unix_of "$M")"
+
 # ---- A held claim ----
 # data.exe runs long enough for a second emulated start on a busy machine.
 section "a second launcher while the first one's data.exe runs (8000 ms)"

@@ -54,6 +54,7 @@ enum class Op {
   ResumeThread,
   TerminateProcess,
   CreateJobObjectA,
+  ClearKillOnJobClose,
   AssignProcessToJobObject,
   GetQueuedCompletionStatus,
   QueryInformationJobObject,

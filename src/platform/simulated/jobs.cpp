@@ -121,7 +121,26 @@ bool SimulatedPlatform::CreateJobObjectA(Handle* job, Handle* port) {
   *port = NewHandle();
   handles_.insert(*job);
   handles_.insert(*port);
-  jobs_[*job].port = *port;
+  Job& made = jobs_[*job];
+  made.port = *port;
+  made.breakaway_ok = true;
+  made.kill_on_close = true;
+  return true;
+}
+
+bool SimulatedPlatform::ClearKillOnJobClose(Handle job) {
+  if (Record(Op::ClearKillOnJobClose, std::to_string(job))) return false;
+  auto it = jobs_.find(job);
+  if (it == jobs_.end()) return false;
+  it->second.kill_on_close = false;
+  return true;
+}
+
+bool SimulatedPlatform::BreakawayAllowed(Handle job) const {
+  for (auto it = jobs_.find(job); it != jobs_.end();
+       it = jobs_.find(it->second.parent)) {
+    if (!it->second.breakaway_ok) return false;
+  }
   return true;
 }
 

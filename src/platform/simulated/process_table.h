@@ -35,6 +35,7 @@ struct Run {
   std::uint32_t exit_code = 0;
   std::vector<std::string> children;
   bool own_job = false;
+  bool break_away = false;  // its children ask to leave the job
 };
 
 }  // namespace simulated

@@ -105,9 +105,13 @@ void SimulatedPlatform::BeginRunning(std::size_t index) {
     children_job = nested;
   }
   for (const std::string& child : how.children) {
+    if (how.break_away && children_job != 0 &&
+        !BreakawayAllowed(children_job)) {
+      continue;  // CreateProcess refuses the breakaway: it does not start
+    }
     Process started{simulated::KeyOf(child), child,
                     processes_[index].current_directory, 0, 0};
-    started.job = children_job;
+    started.job = how.break_away ? 0 : children_job;
     processes_.push_back(started);
     Post(started.job, JobMessage::Other);
     BeginRunning(processes_.size() - 1);
@@ -140,6 +144,15 @@ bool SimulatedPlatform::CloseHandle(Handle handle) {
   // Closing the last handle to a mutex ends it; closing a file's releases it.
   mutex_handles_.erase(handle);
   files_.erase(handle);
+  auto job = jobs_.find(handle);
+  if (job != jobs_.end() && job->second.kill_on_close) {
+    for (Process& process : processes_) {
+      if (!process.ended && InJob(process.job, handle)) {
+        process.terminated = true;
+        End(process);
+      }
+    }
+  }
   jobs_.erase(handle);
   return handles_.erase(handle) != 0;
 }

@@ -56,6 +56,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "ResumeThread",
       "TerminateProcess",
       "CreateJobObjectA",
+      "ClearKillOnJobClose",
       "AssignProcessToJobObject",
       "GetQueuedCompletionStatus",
       "QueryInformationJobObject",

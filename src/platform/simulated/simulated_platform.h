@@ -82,7 +82,11 @@
 //     8 on): one for each process that joins or ends, and one from each job
 //     none of whose processes is left, unless `lose_job_messages`;
 //     AssignProcessToJobObject fails for a launcher inside a job that allows
-//     no breakaway (`in_job_without_breakaway`, Windows 7);
+//     no breakaway (`in_job_without_breakaway`, Windows 7). A child that
+//     asks to leave its job (Run::break_away) starts outside it where every
+//     job it is in allows that, and does not start elsewhere; a job made
+//     here allows it, and ends its processes when its handle closes until
+//     ClearKillOnJobClose;
 //   - every file and folder has an owner and the accounts its DACL lets
 //     change it, as data, and a number of names (hard links); a folder this
 //     process creates is owned by Administrators and grants SYSTEM and
@@ -283,6 +287,7 @@ class SimulatedPlatform : public PlatformServices,
 
   // ReportServices.
   bool CreateJobObjectA(Handle* job, Handle* port) override;
+  bool ClearKillOnJobClose(Handle job) override;
   bool AssignProcessToJobObject(Handle job, Handle process) override;
   JobMessage GetQueuedCompletionStatus(Handle port,
                                        std::uint32_t milliseconds) override;
@@ -321,6 +326,8 @@ class SimulatedPlatform : public PlatformServices,
     Handle port = 0;                   // 0: another process's job
     Handle parent = 0;                 // the job it is nested in, or 0
     std::vector<JobMessage> messages;  // queued, oldest first
+    bool breakaway_ok = false;
+    bool kill_on_close = false;
   };
   struct Boundary {
     std::string name;
@@ -376,6 +383,8 @@ class SimulatedPlatform : public PlatformServices,
   // Processes not ended in `job` or a job nested in it.
   std::size_t ActiveIn(Handle job) const;
   // Whether a process of job `inner` is in `job`: the same or nested in it.
+  // Whether every job from `job` up lets a child break away.
+  bool BreakawayAllowed(Handle job) const;
   bool InJob(Handle inner, Handle job) const;
   // Sends `message` from `job` to its port and to that of every job above.
   void Post(Handle job, JobMessage message);

@@ -87,9 +87,24 @@ constexpr DWORD kActiveProcessZero = 4;
 
 }  // namespace
 
+// The job's limits: breakaway allowed and, with `kill_on_close`, every
+// process ended when the job's last handle closes.
+bool SetJobLimits(HANDLE job, bool kill_on_close) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_BREAKAWAY_OK |
+      (kill_on_close ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0);
+  return ::SetInformationJobObject(job, JobObjectExtendedLimitInformation,
+                                   &limits, sizeof(limits)) != FALSE;
+}
+
 bool CreateJobObjectA(Handle* job, Handle* port) {
   HANDLE new_job = ::CreateJobObjectA(nullptr, nullptr);
   if (new_job == nullptr) return false;
+  if (!SetJobLimits(new_job, true)) {
+    ::CloseHandle(new_job);
+    return false;
+  }
   HANDLE new_port =
       ::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
   // The job's messages carry its port as their key: a job nested in it
@@ -210,6 +225,9 @@ class WindowsReportServices : public ReportServices {
  public:
   bool CreateJobObjectA(Handle* job, Handle* port) override {
     return windows::CreateJobObjectA(job, port);
+  }
+  bool ClearKillOnJobClose(Handle job) override {
+    return SetJobLimits(FromHandle(job), false);
   }
   bool AssignProcessToJobObject(Handle job, Handle process) override {
     return ::AssignProcessToJobObject(FromHandle(job), FromHandle(process)) !=

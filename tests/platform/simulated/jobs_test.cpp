@@ -57,6 +57,30 @@ TEST(SimulatedJobsTest, PortReportsTheEndOfTheWholeTree) {
   }
 }
 
+// Closing the job's handle ends what it holds, a suspended program above
+// all, until ClearKillOnJobClose; a child that asks to leave the job
+// starts outside it.
+TEST(SimulatedJobsTest, KillOnCloseUntilClearedAndBreakaway) {
+  for (bool cleared : {false, true}) {
+    SimulatedPlatform p;
+    p.AddFile("C:\\a.exe");
+    p.runs["C:\\a.exe"] = {10, 0, {"C:\\b.exe"}, false, true};
+    p.runs["C:\\b.exe"] = {500, 0, {}};
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(StartInJob(p, &started));
+    if (cleared) {
+      ASSERT_TRUE(p.ResumeThread(started.info.thread));
+      ASSERT_TRUE(p.ClearKillOnJobClose(started.job));
+      std::uint32_t active = 0;
+      ASSERT_TRUE(p.QueryInformationJobObject(started.job, &active));
+      EXPECT_EQ(active, 1u);  // b.exe broke away
+    }
+    ASSERT_TRUE(p.CloseHandle(started.job));
+    EXPECT_EQ(p.processes()[0].terminated, !cleared);
+    EXPECT_EQ(p.running_processes(), cleared ? 2u : 0u);
+  }
+}
+
 // A program that runs its children in a job of its own: that job's end
 // reaches the outer job's port as "no active process" while the program
 // still runs there, as on Windows 8 and later.
