@@ -169,13 +169,11 @@ bool WaitForEnds(const std::string& log, const std::string& module, int ends) {
   return false;
 }
 
-// Deletes the caches the pinned launcher made in the Windows folder's Temp,
-// as a restart would, before their bytes reach the disk: each run then
-// pays for its own copy only, as a machine's single installation does.
-void RemoveCaches() {
-  char windows[MAX_PATH] = {};
-  GetSystemWindowsDirectoryA(windows, MAX_PATH);
-  std::string temp = std::string(windows) + "\\Temp\\";
+// Deletes the caches the pinned launcher made (in the Windows folder's
+// SystemTemp, or in its own folder beside it), as a restart would, before
+// their bytes reach the disk: each run then pays for its own copy only, as
+// a machine's single installation does.
+void RemoveCachesIn(const std::string& temp) {
   std::unique_ptr<PlatformServices> platform = CreateWindowsPlatform();
   WIN32_FIND_DATAA entry;
   HANDLE find =
@@ -185,6 +183,14 @@ void RemoveCaches() {
     DeleteFolderTree(*platform, temp + entry.cFileName);
   } while (FindNextFileA(find, &entry));
   FindClose(find);
+}
+
+void RemoveCaches() {
+  char windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  for (const char* parent : {"\\SystemTemp\\", "\\InstallerLauncherKits\\"}) {
+    RemoveCachesIn(std::string(windows) + parent);
+  }
 }
 
 int Pinned(const std::string& pinned, const std::string& unpinned,

@@ -8,8 +8,8 @@
 #       amd64 twins, which a mirror may not give (a security update whose
 #       i386 index lags).
 #   10  Debian 13 (trixie), Wine 10: always; it has calls of today's Windows
-#       that Wine 8 lacks (GetTempPath2W), so the launcher takes the paths
-#       there that Windows takes.
+#       that Wine 8 lacks, so the launcher takes the paths there that
+#       Windows takes.
 # Their 32-bit programs run through the host's qemu-user binfmt_misc entry,
 # which tools/wine32.sh registers with the F flag so that it serves in here.
 #

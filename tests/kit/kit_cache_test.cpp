@@ -304,7 +304,7 @@ TEST(KitCacheTest, OldCachesGoNothingElse) {
 
 // A folder named for deletion at the next restart stays until then: the
 // restart deletes by name, and would follow a link that a user put in its
-// place (users may make entries in the Windows folder's Temp). So when the
+// place wherever a user could make its name again. So when the
 // cached data.exe cannot start, or the cache's own registration fails, its
 // files go and the folder stays.
 TEST(KitCacheTest, RestartDeletionsNeverFollowALink) {

@@ -371,7 +371,7 @@ check_started "setup.exe, then data.exe from a cache in $CACHES" \
 check_uninstaller_run "$M"
 check_eq "setup.exe finds the kit's uninstall.iss staged" \
   "$(hex_of "$TEST_KIT/uninstall.iss")" "$(record_field start "$M\\setup.exe" 7)"
-# The launcher spells the Windows folder's Temp as it composed it.
+# The launcher spells the caches' parent as it composed it.
 check_eq "data.exe's silent command line names the cache" "$(silent_line "${cache,,}")" \
   "$(record_field start "$cache\\data.exe" 5 | tr '[:upper:]' '[:lower:]')"
 check_eq "data.exe starts in the cache" "${cache,,}" \
