@@ -118,20 +118,25 @@ bool HoldAdministratorsOnly(PlatformServices& platform, const std::string& path,
 
 }  // namespace
 
-std::string CacheParent(PlatformServices& platform, KitHold* hold) {
+bool CreateFreshCache(PlatformServices& platform, KitHold* hold,
+                      std::string* cache) {
   std::string windows = WindowsFolder(platform);
-  if (windows.empty()) return "";
+  if (windows.empty()) return false;
+  auto sweep_and_create = [&](const std::string& parent) {
+    SweepOldCaches(platform, parent);
+    return CreateCache(platform, parent, hold, cache);
+  };
+  // SystemTemp may pass the check and still refuse an administrator's new
+  // entries (it is SYSTEM's own): the launcher's own folder serves then.
   std::string system_temp = windows + "\\SystemTemp";
   if (platform.PathFileExistsA(system_temp.c_str()) &&
-      HoldAdministratorsOnly(platform, system_temp, hold)) {
-    return system_temp;
+      HoldAdministratorsOnly(platform, system_temp, hold) &&
+      sweep_and_create(system_temp)) {
+    return true;
   }
   std::string own = windows + "\\" + kCacheParentName;
-  if (platform.CreateDirectoryA(own.c_str()) == FolderResult::Failed ||
-      !HoldAdministratorsOnly(platform, own, hold)) {
-    return "";
-  }
-  return own;
+  return platform.CreateDirectoryA(own.c_str()) != FolderResult::Failed &&
+         HoldAdministratorsOnly(platform, own, hold) && sweep_and_create(own);
 }
 
 bool CreateCache(PlatformServices& platform, const std::string& parent,
@@ -252,10 +257,7 @@ void SweepOldCaches(PlatformServices& platform, const std::string& parent) {
 bool CacheKit(PlatformServices& platform, const std::string& L,
               const KitPins& pins, KitHold* hold, std::string* cache,
               bool until_restart) {
-  std::string parent = CacheParent(platform, hold);
-  if (parent.empty()) return false;
-  SweepOldCaches(platform, parent);
-  if (!CreateCache(platform, parent, hold, cache)) return false;
+  if (!CreateFreshCache(platform, hold, cache)) return false;
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold);
   if (copied && (!until_restart || ScheduleCacheDeletion(platform, *cache))) {
     return true;

@@ -22,19 +22,21 @@ extern const char kCachePrefix[];
 // holds the caches where SystemTemp cannot.
 extern const char kCacheParentName[];
 
-// Where caches are made: a folder in which no account but SYSTEM and
-// Administrators can make an entry, so that nobody else can ever make the
-// name of a cache again, which a deletion at the next restart follows. The
-// Windows folder's SystemTemp where it is there and, read through its
-// handle, owned by Administrators or SYSTEM with a protected DACL that lets
-// nobody else write; else the launcher's own folder in the Windows folder
+// Makes a fresh cache (CreateCache, after SweepOldCaches) in a folder in
+// which no account but SYSTEM and Administrators can make an entry, so
+// that nobody else can ever make the name of a cache again, which a
+// deletion at the next restart follows: the Windows folder's SystemTemp
+// where it is there and, read through its handle, owned by Administrators
+// or SYSTEM with a protected DACL that lets nobody else write, and a cache
+// can be made in it; else the launcher's own folder in the Windows folder
 // (kCacheParentName), made so when it is missing (only administrators can
-// make one there). The folder is held open in `hold`. Empty, and nothing
-// held, when the Windows folder is unknown or the launcher's own folder is
-// there but fails that check: then nothing may be cached. Never the
-// Windows folder's Temp, in which users make entries, nor the caller's
-// TMP, nor the kit folder.
-std::string CacheParent(PlatformServices& platform, KitHold* hold);
+// make one there). The parent is held open in `hold`. False when the
+// Windows folder is unknown, or the launcher's own folder is there but
+// fails that check, or no cache can be made: then nothing may be cached.
+// Never the Windows folder's Temp, in which users make entries, nor the
+// caller's TMP, nor the kit folder.
+bool CreateFreshCache(PlatformServices& platform, KitHold* hold,
+                      std::string* cache);
 
 // Makes a fresh cache in `parent` and holds it (open, not a link, so that
 // it can be neither renamed nor removed) in `hold`; its path goes to

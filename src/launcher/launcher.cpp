@@ -76,11 +76,15 @@ bool ClaimLauncherMutex(PlatformServices& platform) {
                           : platform.CreateMutexA(LauncherMutexName(), &mutex);
   if (claim != Claim::Unavailable) {
     // An elevated launcher whose own namespace failed holds the plain name
-    // alone; its owner tells it from a user's squatter.
+    // alone; its owner tells it from a user's squatter, and its own name
+    // from another object reached through a user's link of that name.
     bool owned = false;
+    std::string object;
     return claim == Claim::Held &&
            !(plain == MutexResult::AlreadyExists &&
-             platform.GetKernelObjectSecurity(mutex, &owned) && owned);
+             platform.GetKernelObjectSecurity(mutex, &owned) && owned &&
+             platform.QueryObjectName(mutex, &object) &&
+             object == LauncherMutexObjectName());
   }
   return plain != MutexResult::AlreadyExists &&
          plain != MutexResult::AccessDenied;

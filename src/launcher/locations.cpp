@@ -17,6 +17,8 @@ constexpr char kMaintenance64[] =
 // each signed-in user's) meet the same one.
 constexpr char kLauncherMutex[] =
     "Global\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
+constexpr char kLauncherMutexObject[] =
+    "\\BaseNamedObjects\\InstallerLauncher-" LAUNCHER_PRODUCT_CODE;
 // Each product has a private namespace of its own: a namespace lives only
 // as long as the process that made it, and one shared with other products
 // would let a launcher of this product make a fresh one, and run beside the
@@ -88,6 +90,7 @@ std::optional<std::string> LauncherFolder(PlatformServices& platform,
 }
 
 const char* LauncherMutexName() { return kLauncherMutex; }
+const char* LauncherMutexObjectName() { return kLauncherMutexObject; }
 const char* LauncherBoundaryName() { return kLauncherBoundary; }
 const char* LauncherNamespaceAlias() { return kLauncherNamespaceAlias; }
 const char* PrivateLauncherMutexName() { return kPrivateLauncherMutex; }

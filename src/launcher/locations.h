@@ -36,6 +36,9 @@ std::optional<std::string> LauncherFolder(PlatformServices& platform,
 // The named mutex that lets one launcher run at a time:
 // "Global\InstallerLauncher-" followed by the product code.
 const char* LauncherMutexName();
+// The kernel's own name of that mutex, where "Global\" leads:
+// "\BaseNamedObjects\InstallerLauncher-" followed by the product code.
+const char* LauncherMutexObjectName();
 
 // The same claim where no ordinary user can reach it: the mutex
 // "InstallerLauncher-" followed by the product code, inside the private

@@ -236,6 +236,11 @@ class PlatformServices {
   // an object.
   virtual bool GetKernelObjectSecurity(Handle object,
                                        bool* administrators_own) = 0;
+  // The kernel's name of the open object (NtQueryObject), which tells the
+  // object a name was made for from one reached through an object
+  // manager link that anybody may make in its place
+  // ("\BaseNamedObjects\<name>" for a mutex made as "Global\<name>").
+  virtual bool QueryObjectName(Handle object, std::string* name) = 0;
 
   // Whether this process's token has the Administrators group enabled
   // (CheckTokenMembership): true when elevated or SYSTEM, false for a

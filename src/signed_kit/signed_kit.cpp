@@ -113,10 +113,7 @@ bool WriteKept(PlatformServices& platform, const std::string& path,
 bool CacheSignedKit(PlatformServices& platform, const std::string& L,
                     const KitPins& pins, const SignedFiles& files,
                     KitHold* hold, std::string* cache, bool until_restart) {
-  std::string parent = CacheParent(platform, hold);
-  if (parent.empty()) return false;
-  SweepOldCaches(platform, parent);
-  if (!CreateCache(platform, parent, hold, cache)) return false;
+  if (!CreateFreshCache(platform, hold, cache)) return false;
   std::string manifest = *cache + "\\" + kManifestName;
   std::string signature = *cache + "\\" + kSignatureName;
   bool copied = CopyPinnedKit(platform, L, *cache, pins, hold) &&

@@ -150,6 +150,13 @@ TEST(KitCacheTest, ElevatedPinnedKitRunsFromAFreshCache) {
       {"SystemTemp, administrators' alone, for any elevated run",
        [](SimulatedPlatform& p) { AdministratorsOnly(p, kSystemTemp); },
        kSystemTemp + "\\InstallerLauncherKit-0001020304050607"},
+      {"SystemTemp that refuses an administrator's entries",
+       [](SimulatedPlatform& p) {
+         AdministratorsOnly(p, kSystemTemp);
+         p.FailOn(Op::CreateDirectoryA,
+                  kSystemTemp + "\\InstallerLauncherKit-0001020304050607");
+       },
+       kTemp + "\\InstallerLauncherKit-08090a0b0c0d0e0f"},
       {"SystemTemp that others can write: the launcher's own folder",
        [](SimulatedPlatform& p) {
          AdministratorsOnly(p, kSystemTemp);

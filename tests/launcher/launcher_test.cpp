@@ -53,7 +53,7 @@ const char kBoundary[] =
 // launcher on the plain name alone (its own namespace failed) also stops an
 // elevated one: what Administrators own, no user can have made.
 TEST_F(LauncherTest, OneLauncherAtATime) {
-  enum class Other { None, Holds, Denies, Elevated };
+  enum class Other { None, Holds, Denies, Elevated, Linked };
   struct Case {
     const char* what;
     bool elevated;
@@ -88,6 +88,8 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
        Other::Elevated, Other::None, false, Op::exit, false},
       {"elevated, the plain name's owner unknown", true, true, Other::Elevated,
        Other::None, false, Op::GetKernelObjectSecurity, true},
+      {"elevated, the plain name a user's link to a service's mutex", true,
+       true, Other::Linked, Other::None, false, Op::exit, true},
       {"elevated, no namespace calls (Wine, XP)", true, false, Other::Holds,
        Other::None, false, Op::exit, false},
       {"elevated, SID refused", true, true, Other::Holds, Other::None, false,
@@ -105,7 +107,8 @@ TEST_F(LauncherTest, OneLauncherAtATime) {
     p.private_namespaces = c.namespaces;
     if (c.plain != Other::None) {
       p.AddMutex(kMutex, c.plain == Other::Denies, "",
-                 c.plain == Other::Elevated ? "Administrators" : "user");
+                 c.plain == Other::Holds ? "user" : "SYSTEM",
+                 c.plain == Other::Linked ? "\\BaseNamedObjects\\Service" : "");
     }
     if (c.inside != Other::None) {
       p.AddMutex(kPrivateMutex, c.inside == Other::Denies, kBoundary);

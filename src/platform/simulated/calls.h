@@ -33,6 +33,7 @@ enum class Op {
   ReadFile,
   CheckTokenMembership,
   GetKernelObjectSecurity,
+  QueryObjectName,
   CreateBoundaryDescriptorW,
   AddSIDToBoundaryDescriptor,
   CreatePrivateNamespaceW,

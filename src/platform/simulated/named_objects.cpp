@@ -16,14 +16,15 @@ std::string NamespaceKey(const std::string& boundary, bool administrators) {
 
 void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied,
                                  const std::string& boundary,
-                                 const std::string& owner) {
+                                 const std::string& owner,
+                                 const std::string& linked_to) {
+  ForeignMutex mutex{access_denied, owner, linked_to};
   if (boundary.empty()) {
-    foreign_mutexes_[name] = {access_denied, owner};
+    foreign_mutexes_[name] = mutex;
     return;
   }
   AddPrivateNamespace(boundary);
-  foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = {access_denied,
-                                                                  owner};
+  foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = mutex;
 }
 
 void SimulatedPlatform::AddPrivateNamespace(const std::string& boundary) {
@@ -76,6 +77,25 @@ bool SimulatedPlatform::GetKernelObjectSecurity(Handle object,
                       : administrator                   ? "Administrators"
                                                         : user;
   *administrators_own = owner == "Administrators" || owner == "SYSTEM";
+  return true;
+}
+
+// "Global\<name>" is "\BaseNamedObjects\<name>" to the kernel.
+bool SimulatedPlatform::QueryObjectName(Handle object, std::string* name) {
+  if (Record(Op::QueryObjectName, std::to_string(object))) return false;
+  auto mutex = mutex_handles_.find(object);
+  if (mutex == mutex_handles_.end()) return false;
+  auto foreign = foreign_mutexes_.find(mutex->second);
+  if (foreign != foreign_mutexes_.end() &&
+      !foreign->second.object_name.empty()) {
+    *name = foreign->second.object_name;
+    return true;
+  }
+  const std::string global = "Global\\";
+  const std::string& key = mutex->second;
+  *name = key.rfind(global, 0) == 0
+              ? "\\BaseNamedObjects\\" + key.substr(global.size())
+              : key;
   return true;
 }
 

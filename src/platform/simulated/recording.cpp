@@ -35,6 +35,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "ReadFile",
       "CheckTokenMembership",
       "GetKernelObjectSecurity",
+      "QueryObjectName",
       "CreateBoundaryDescriptorW",
       "AddSIDToBoundaryDescriptor",
       "CreatePrivateNamespaceW",

@@ -13,6 +13,7 @@
 #include "platform/report_services.h"
 #include "platform/signature_services.h"
 #include "platform/simulated/calls.h"
+#include "platform/simulated/held.h"
 #include "platform/simulated/process_table.h"
 #include "platform/simulated/settings.h"
 #include "platform/simulated/tree.h"
@@ -164,12 +165,15 @@ class SimulatedPlatform : public PlatformServices,
   void Restart();
   // A named mutex that another process holds open; `access_denied` when its
   // security refuses this process (as one made by another user); `owner`
-  // the account that made it (GetKernelObjectSecurity). With `boundary`, the
+  // the account that made it (GetKernelObjectSecurity); `linked_to` the
+  // kernel name of another object that a link of this name leads to
+  // (QueryObjectName). With `boundary`, the
   // mutex lies in the private namespace of that boundary (with the
   // Administrators SID), which then exists too.
   void AddMutex(const std::string& name, bool access_denied = false,
                 const std::string& boundary = "",
-                const std::string& owner = "user");
+                const std::string& owner = "user",
+                const std::string& linked_to = "");
   // A private namespace of `boundary` (with the Administrators SID) that
   // another process made and holds.
   void AddPrivateNamespace(const std::string& boundary);
@@ -257,6 +261,7 @@ class SimulatedPlatform : public PlatformServices,
   bool CheckTokenMembership() override;
   bool GetKernelObjectSecurity(Handle object,
                                bool* administrators_own) override;
+  bool QueryObjectName(Handle object, std::string* name) override;
   bool CreateBoundaryDescriptorW(const char* name, Handle* boundary) override;
   bool AddSIDToBoundaryDescriptor(Handle* boundary) override;
   NamespaceResult CreatePrivateNamespaceW(Handle boundary, const char* alias,
@@ -306,33 +311,12 @@ class SimulatedPlatform : public PlatformServices,
                        std::uint32_t size) override;
 
  private:
-  struct Search {
-    std::vector<FolderEntry> pending;  // dots, then entries, in order
-    std::vector<std::string> keys;     // canonical path of each, "" for dots
-    std::size_t next = 0;
-  };
-  struct Fault {
-    Op op;
-    std::string path;
-  };
-  struct OpenFile {
-    std::string key;
-    std::size_t offset = 0;
-    bool shared = false;    // holds nothing (OpenFileShared)
-    bool writable = false;  // made by CreateNewFileA
-    bool append = false;    // writes go to the end (OpenAppendFileA)
-  };
-  struct Job {
-    Handle port = 0;                   // 0: another process's job
-    Handle parent = 0;                 // the job it is nested in, or 0
-    std::vector<JobMessage> messages;  // queued, oldest first
-    bool breakaway_ok = false;
-    bool kill_on_close = false;
-  };
-  struct Boundary {
-    std::string name;
-    bool administrators = false;
-  };
+  using Search = simulated::Search;
+  using Fault = simulated::Fault;
+  using OpenFile = simulated::OpenFile;
+  using Job = simulated::Job;
+  using Boundary = simulated::Boundary;
+  using ForeignMutex = simulated::ForeignMutex;
 
   // Records a call; true when it is to fail.
   bool Record(Op op, const std::string& first, const std::string& second = "");
@@ -396,10 +380,6 @@ class SimulatedPlatform : public PlatformServices,
   std::map<Handle, Search> searches_;
   std::set<Handle> handles_;
   std::map<Handle, std::string> mutex_handles_;  // this process's, by handle
-  struct ForeignMutex {
-    bool access_denied = false;
-    std::string owner;
-  };
   std::map<std::string, ForeignMutex> foreign_mutexes_;  // by key
   std::map<Handle, OpenFile> files_;
   std::map<Handle, Boundary> boundaries_;

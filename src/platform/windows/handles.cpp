@@ -5,6 +5,9 @@
 // These need the types of windows.h first.
 #include <aclapi.h>
 
+#include <algorithm>
+#include <string>
+
 #include "platform/windows/advapi32.h"
 
 namespace windows {
@@ -55,6 +58,37 @@ bool UnderWine() {
   HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr &&
          ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// ntdll's NtQueryObject, ObjectNameInformation: the object's name as a
+// UNICODE_STRING at the head of the buffer, its text after it.
+bool QueryObjectName(Handle object, std::string* name) {
+  using NtQueryObjectFunction =
+      LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  auto query = reinterpret_cast<NtQueryObjectFunction>(reinterpret_cast<void*>(
+      ntdll != nullptr ? ::GetProcAddress(ntdll, "NtQueryObject") : nullptr));
+  struct Text {
+    USHORT length;  // in bytes
+    USHORT capacity;
+    PWSTR buffer;
+  };
+  alignas(Text) BYTE buffer[sizeof(Text) + 2 * MAX_PATH];
+  ULONG returned = 0;
+  if (query == nullptr ||
+      query(FromHandle(object), 1, buffer, sizeof(buffer), &returned) != 0) {
+    return false;
+  }
+  const auto* text = reinterpret_cast<const Text*>(buffer);
+  std::size_t count = text->length / sizeof(wchar_t);
+  if (text->buffer == nullptr || count >= MAX_PATH) return false;
+  wchar_t wide[MAX_PATH];
+  std::copy(text->buffer, text->buffer + count, wide);
+  wide[count] = L'\0';
+  char ansi[kAnsiCapacity];
+  if (!ToExactAnsi(wide, ansi)) return false;
+  name->assign(ansi);
+  return true;
 }
 
 bool GetFileInformationByHandle(Handle file, HandleInformation* info) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/platform_services.h"
 
@@ -67,6 +68,7 @@ FolderResult CreateDirectoryA(const char* path);
 bool OpenFolderA(const char* path, Handle* folder);
 bool GetSecurityInfo(Handle object, bool* administrators_own);
 bool GetKernelObjectSecurity(Handle object, bool* administrators_own);
+bool QueryObjectName(Handle object, std::string* name);
 OpenResult OpenFileShared(const char* path, Handle* file);
 bool CreateNewFileA(const char* path, Handle* file);
 bool WriteFile(Handle file, const void* buffer, std::uint32_t size);

@@ -70,6 +70,16 @@ using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 // LOAD_LIBRARY_SEARCH_SYSTEM32, which older headers lack.
 constexpr DWORD kSearchSystem32 = 0x00000800;
 
+// GetFileAttributesA without the "no disk" dialog; SetErrorMode leaves the
+// last error as the query set it.
+DWORD AttributesWithoutDialog(const char* path) {
+  UINT mode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
+  ::SetErrorMode(mode | SEM_FAILCRITICALERRORS);
+  DWORD attributes = ::GetFileAttributesA(path);
+  ::SetErrorMode(mode);
+  return attributes;
+}
+
 class WindowsPlatform : public PlatformServices {
  public:
   // Both from Windows XP SP1 and 8 (7 with its update) on, where present.
@@ -135,14 +145,10 @@ class WindowsPlatform : public PlatformServices {
   // An empty removable drive would otherwise ask the user for a disk, and
   // an unattended run would wait for the answer.
   bool PathFileExistsA(const char* path) override {
-    UINT mode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
-    ::SetErrorMode(mode | SEM_FAILCRITICALERRORS);
-    DWORD attributes = ::GetFileAttributesA(path);
-    ::SetErrorMode(mode);
-    return attributes != INVALID_FILE_ATTRIBUTES;
+    return AttributesWithoutDialog(path) != INVALID_FILE_ATTRIBUTES;
   }
   Presence GetFilePresence(const char* path) override {
-    if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+    if (AttributesWithoutDialog(path) != INVALID_FILE_ATTRIBUTES) {
       return Presence::There;
     }
     switch (::GetLastError()) {
@@ -353,6 +359,9 @@ class WindowsPlatform : public PlatformServices {
   bool GetKernelObjectSecurity(Handle object,
                                bool* administrators_own) override {
     return windows::GetKernelObjectSecurity(object, administrators_own);
+  }
+  bool QueryObjectName(Handle object, std::string* name) override {
+    return windows::QueryObjectName(object, name);
   }
   bool GetSecurityInfo(Handle object, bool* administrators_own) override {
     return windows::GetSecurityInfo(object, administrators_own);
