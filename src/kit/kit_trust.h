@@ -21,4 +21,11 @@ struct KitTrust {
   SignatureServices* signatures = nullptr;
 };
 
+// Why the pinned kit's admission refused a kit (AdmittedKit::refusal).
+enum PinnedRefusal : int {
+  kPinnedKitDiffers = 1,    // a pinned file missing, different or uncopied
+  kLookupsNotConfined = 2,  // no AddDllDirectory: elevation cannot be told
+  kNoSilentResponses = 3,   // silent from a cache, setup.iss not pinned
+};
+
 #endif  // LAUNCHER_KIT_KIT_TRUST_H_

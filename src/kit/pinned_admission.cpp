@@ -12,19 +12,19 @@ bool AdmitKit(PlatformServices& platform, const std::string& L,
   // elevated, and would check the kit in place and start it there with
   // whatever rights it has.
   if (pinned && !platform.LookupsConfined()) {
-    kit->refusal = 2;
+    kit->refusal = kLookupsNotConfined;
     return false;
   }
   bool cached = pinned && platform.CheckTokenMembership();
   if (cached && mode == LaunchMode::Silent && !trust.pins.setup.pinned) {
-    kit->refusal = 3;
+    kit->refusal = kNoSilentResponses;
     return false;
   }
   if (cached
           ? !CacheKit(platform, L, trust.pins, hold, &kit->cache, until_restart)
           : !VerifyKit(platform, L, trust.pins, hold)) {
     kit->cache.clear();
-    kit->refusal = 1;
+    kit->refusal = kPinnedKitDiffers;
     return false;
   }
   kit->checked = pinned;
