@@ -106,10 +106,32 @@ cleanup() {
 # everything it prints to the file OUTPUT. A file, not a pipe: a pipe would
 # stay open, and the shell wait, as long as any process started from the
 # program (its children, a newly started wineserver) holds it.
+#
+# A run that goes on past WINE_RUN_LIMIT seconds is ended and marked with a
+# file OUTPUT.hung; the caller then calls wine_hung.
+WINE_RUN_LIMIT=${LAUNCHER_WINE_RUN_LIMIT:-240}
 wine_in() {
-  local output=$1 folder=$2
+  local output=$1 folder=$2 began=$SECONDS status
   shift 2
-  (cd "$folder" && exec "$WINE_LOADER" "$@") </dev/null >"$output" 2>&1
+  (cd "$folder" && exec timeout -k 10 "$WINE_RUN_LIMIT" "$WINE_LOADER" "$@") </dev/null >"$output" 2>&1
+  status=$?
+  [ $((SECONDS - began)) -lt "$WINE_RUN_LIMIT" ] || echo "$*" >"$output.hung"
+  return "$status"
+}
+
+# wine_hung WHAT: a run, or the wait for the prefix, went on past the limit.
+# Now and then, under qemu-user, a Wine process never ends (a few times in
+# many thousand runs); a launcher that hangs hangs on every run. So the
+# suite starts again once, whole, from a fresh prefix, and a second hang
+# fails it.
+wine_hung() {
+  echo "Wine hung: $1 went on past $WINE_RUN_LIMIT s"
+  "$WINESERVER" -k >/dev/null 2>&1
+  [ -z "${LAUNCHER_WINE_RERUN:-}" ] || die "it hung again on the suite's second run"
+  echo "running the suite again, whole, from a fresh prefix"
+  cleanup
+  trap - EXIT
+  LAUNCHER_WINE_RERUN=1 exec bash "$SUITE_SCRIPT"
 }
 
 # printed OUTPUT: what the programs of one run printed. Each run writes a
@@ -145,6 +167,7 @@ run_in() {
   output=$(mktemp "$WORK/run.XXXXXX")
   wine_in "$output" "$@"
   RUN_STATUS=$?
+  [ ! -e "$output.hung" ] || wine_hung "$(cat "$output.hung")"
   RUN_OUTPUT=$(printed "$output")
 }
 
@@ -169,11 +192,15 @@ background_ends_within() {
 background_status() {
   wait "$BACKGROUND_PID"
   BACKGROUND_STATUS=$?
+  [ ! -e "$BACKGROUND_FILE.hung" ] || wine_hung "$(cat "$BACKGROUND_FILE.hung")"
   BACKGROUND_OUTPUT=$(printed "$BACKGROUND_FILE")
 }
 
 # Waits until every process of the prefix has ended.
-wait_prefix() { "$WINESERVER" -w; }
+wait_prefix() {
+  timeout "$WINE_RUN_LIMIT" "$WINESERVER" -w
+  [ $? -ne 124 ] || wine_hung "waiting for the prefix's processes"
+}
 
 # ---- Builds and prefixes ----
 
@@ -189,8 +216,9 @@ build_has_programs() {
   done
 }
 
-# The project's folder, which holds this library.
+# The project's folder, which holds this library, and the suite being run.
 PROJECT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+SUITE_SCRIPT=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 
 # Why 32-bit Windows programs cannot run here; nothing when they can. The
 # 32-bit loader is itself an i386 program: it runs where the kernel runs
@@ -212,7 +240,7 @@ enter_root() {
     exit 77
   }
   exec "$PROJECT_DIR/tools/wine_root.sh" run "$1" "$PROJECT_DIR" "$(cd "$BUILD" && pwd)" -- \
-    bash "$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
+    bash "$SUITE_SCRIPT"
 }
 
 # Sets up the work folder, the prefix and the build; call first.

@@ -46,10 +46,16 @@ plant_previous() {
   if [ "${2:-0}" != none ]; then echo "${2:-0}" >"$(unix_of "$M\\setup.exe").result"; fi
 }
 
-# report_launch [ARGUMENT...]: runs the kit's launcher; CODE is its exit code.
+# report_launch [ARGUMENT...]: runs the kit's launcher; CODE is its exit code,
+# the line of digits exit_code.exe prints (all it printed when there is no
+# such line). Wine 10 now and then reports, on the same stderr, a crash of
+# one of the prefix's own processes as it shuts down; such lines are noted,
+# and the launcher's own code still counts.
 report_launch() {
   launch "$DRIVE_C/work" 'C:\tools\exit_code.exe' "$KIT\\launcher.exe" "$@"
-  CODE=$LAUNCH_OUTPUT
+  CODE=$(grep -ax '[0-9][0-9]*' <<<"$LAUNCH_OUTPUT" | tail -n 1)
+  [ -n "$CODE" ] || CODE=$LAUNCH_OUTPUT
+  [ "$CODE" = "$LAUNCH_OUTPUT" ] || note "printed beside the exit code: $(grep -avx '[0-9][0-9]*' <<<"$LAUNCH_OUTPUT")"
 }
 
 # ---- The whole tree, both steps, the log ----
