@@ -13,6 +13,8 @@ target_link_libraries(delete_tree PRIVATE launcher_logic windows_platform)
 add_executable(fs_probe tests/wine/fs_probe.cpp)
 # Prints a program's whole exit code, which Wine cuts to 8 bits.
 add_executable(exit_code tests/wine/exit_code.cpp)
+# Holds Windows Installer's mutex: another installation in progress.
+add_executable(hold_mutex tests/wine/hold_mutex.cpp)
 # A DLL that leaves a marker in each process that loads it, planted where
 # none should (see tests/wine/marker.cpp).
 add_library(marker SHARED tests/wine/marker.cpp)
@@ -23,7 +25,7 @@ target_link_options(marker PRIVATE -static)
 add_executable(bench tools/bench.cpp)
 target_link_libraries(bench PRIVATE launcher_logic windows_platform)
 
-foreach(program stand_in delete_tree fs_probe exit_code bench)
+foreach(program stand_in delete_tree fs_probe exit_code hold_mutex bench)
   set_target_properties(${program} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${launcher_test_programs_dir}")
   # Like the launcher: no toolchain DLLs to find at run time.

@@ -24,6 +24,7 @@ inline const std::string kLog =
 inline const std::string kResult =
     kLogs +
     "\\InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}-setup.log";
+constexpr std::uint32_t kInstallerWaitMs = 60000;
 inline const char kMutex[] =
     "Global\\InstallerLauncher-{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
 
@@ -61,7 +62,7 @@ struct Machine {
     };
   }
   int Run(const KitPins& pins = KitPins(), std::uint32_t limit_ms = 0) {
-    return ReportingLauncherMain(p, p, pins, limit_ms);
+    return ReportingLauncherMain(p, p, pins, limit_ms, kInstallerWaitMs);
   }
   // Started and let run: one ended while suspended never ran.
   bool Started(const std::string& image) const {

@@ -8,8 +8,8 @@
 
 // The operating-system operations of the report build alone, which waits
 // for a whole installation, judges it and keeps a log: jobs and their
-// completion ports, exit codes, the tick count and the local time, and log
-// files with their security. Only report/ includes this; the report build's
+// completion ports, exit codes, another installation's mutex, the tick
+// count and the local time, and log files with their security. Only report/ includes this; the report build's
 // code takes it beside PlatformServices, whose handles (CloseHandle) and
 // files it shares.
 
@@ -73,6 +73,10 @@ class ReportServices {
                                          std::uint32_t* active_processes) = 0;
   // kStillActive while the process runs.
   virtual bool GetExitCodeProcess(Handle process, std::uint32_t* code) = 0;
+  // Whether a mutex of `name` exists: opened for SYNCHRONIZE and closed at
+  // once (OpenMutexA), so it is never made; one whose security refuses
+  // this process exists too. False when that cannot be told.
+  virtual bool OpenMutexA(const char* name, bool* exists) = 0;
   // Milliseconds since the system started; wraps after 49.7 days, so only
   // differences count.
   virtual std::uint32_t GetTickCount() = 0;

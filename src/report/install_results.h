@@ -14,6 +14,7 @@
 // common deployment toolkits (60000-68999) reaches.
 constexpr int kExitSuccess = 0;
 constexpr int kExitClaimTaken = 1618;  // another launcher runs: retry later
+constexpr int kExitInstallationRunning = 1618;  // so does another installation
 constexpr int kExitKitRefused = 69001;
 constexpr int kExitNotStarted = 69002;       // data.exe did not start
 constexpr int kExitRemovalFailed = 69003;    // previous version kept

@@ -163,7 +163,8 @@ int ReportedRun(PlatformServices& platform, ReportServices& report, RunLog& log,
 }  // namespace
 
 int ReportingLauncherMain(PlatformServices& platform, ReportServices& report,
-                          const KitTrust& trust, std::uint32_t time_limit_ms) {
+                          const KitTrust& trust, std::uint32_t time_limit_ms,
+                          std::uint32_t installer_wait_ms) {
   platform.SetDefaultDllDirectories();
   RunLog log(platform, report);
   log.Open();
@@ -177,7 +178,9 @@ int ReportingLauncherMain(PlatformServices& platform, ReportServices& report,
     LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
     log.Info(mode == LaunchMode::Silent ? "Mode: silent (one argument)"
                                         : "Mode: interactive");
-    code = ReportedRun(platform, report, log, mode, trust, time_limit_ms);
+    code = WaitForOtherInstallation(report, platform, log, installer_wait_ms)
+               ? ReportedRun(platform, report, log, mode, trust, time_limit_ms)
+               : kExitInstallationRunning;
   }
   log.Write(code == kExitSuccess ? LogType::Information : LogType::Error,
             "Exit code " + std::to_string(code));

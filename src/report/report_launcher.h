@@ -12,9 +12,11 @@
 // judges each by its exit code and setup.log, keeps the maintenance folder
 // when the removal failed, logs each event, and returns an exit code that
 // tells success from failure (see install_results.h). `time_limit_ms` 0:
-// no limit. It shows no window: in interactive mode the new installer's
-// own windows are what the user sees.
+// no limit. Before anything it waits up to `installer_wait_ms` for another
+// installation to end (WaitForOtherInstallation). It shows no window: in
+// interactive mode the new installer's own windows are what the user sees.
 int ReportingLauncherMain(PlatformServices& platform, ReportServices& report,
-                          const KitTrust& trust, std::uint32_t time_limit_ms);
+                          const KitTrust& trust, std::uint32_t time_limit_ms,
+                          std::uint32_t installer_wait_ms);
 
 #endif  // LAUNCHER_REPORT_REPORT_LAUNCHER_H_

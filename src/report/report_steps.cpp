@@ -8,6 +8,14 @@
 namespace {
 
 constexpr char kSetupLogSuffix[] = "\\setup.log";
+// How often the wait for another installation looks again.
+constexpr std::uint32_t kInstallationPollMs = 500;
+
+// True when Windows Installer is known to run an installation.
+bool InstallationRuns(ReportServices& report) {
+  bool exists = false;
+  return report.OpenMutexA(kInstallationMutex, &exists) && exists;
+}
 
 // Waits for a started tree and reads the first program's exit code; an
 // exit code of the launcher's own when the end cannot be seen.
@@ -34,6 +42,26 @@ int WaitAndReadExitCode(PlatformServices& platform, ReportServices& report,
 }
 
 }  // namespace
+
+bool WaitForOtherInstallation(ReportServices& report, PlatformServices& platform,
+                              RunLog& log, std::uint32_t wait_ms) {
+  if (!InstallationRuns(report)) return true;
+  std::string limit = std::to_string(wait_ms / 1000) + " s";
+  log.Warning("Another installation is running (Windows Installer holds " +
+              std::string(kInstallationMutex) + "); waiting up to " + limit);
+  std::uint32_t begun = report.GetTickCount();
+  while (report.GetTickCount() - begun < wait_ms) {
+    platform.Sleep(kInstallationPollMs);
+    if (!InstallationRuns(report)) {
+      log.Info("The other installation ended after " +
+               std::to_string(report.GetTickCount() - begun) + " ms");
+      return true;
+    }
+  }
+  log.Error("The other installation still runs after " + limit +
+            ": nothing is removed or started; try again later");
+  return false;
+}
 
 int RemoveAndReport(PlatformServices& platform, ReportServices& report,
                     RunLog& log, const Deadline& deadline, const std::string& M,

@@ -9,7 +9,18 @@
 #include "report/job_wait.h"
 #include "report/run_log.h"
 
-// The two steps of the report build's run, each waited for whole and judged.
+// The two steps of the report build's run, each waited for whole and judged,
+// and the wait for another installation before them.
+
+// Windows Installer runs one installation at a time, and holds the mutex
+// kInstallationMutex while it does; an uninstaller or installer that needs
+// it then fails. Waits, up to `wait_ms`, while one runs; false when it
+// still runs then (nothing may be removed or started: the run ends with
+// 1618, which deployment tools retry later). A mutex that cannot be
+// looked for counts as none, as in a build that does not look.
+constexpr char kInstallationMutex[] = "Global\\_MSIExecute";
+bool WaitForOtherInstallation(ReportServices& report, PlatformServices& platform,
+                              RunLog& log, std::uint32_t wait_ms);
 
 // Removes the previous installation whose maintenance folder is `M`, as the
 // default build does, but deletes M only when the uninstaller's whole tree

@@ -1,5 +1,6 @@
 // The report build's run: the Windows realisation of its own services,
-// and the time limit the build was configured with.
+// and the time limit and the wait for another installation the build was
+// configured with.
 #include "launcher/run_build.h"
 
 #include <memory>
@@ -9,5 +10,6 @@
 
 int RunBuild(PlatformServices& platform, const KitTrust& trust) {
   std::unique_ptr<ReportServices> report = CreateWindowsReportServices();
-  return ReportingLauncherMain(platform, *report, trust, kReportTimeLimitMs);
+  return ReportingLauncherMain(platform, *report, trust, kReportTimeLimitMs,
+                               kReportInstallerWaitMs);
 }

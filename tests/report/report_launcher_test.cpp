@@ -81,6 +81,9 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
   const Case cases[] = {
       {"another launcher holds the claim", 1618,
        [](Machine& m) { m.p.AddMutex(kMutex); }},
+      {"another installation runs past the wait", 1618,
+       [](Machine& m) { m.p.AddMutex("Global\\_MSIExecute"); },
+       "still runs after 60 s: nothing is removed"},
       {"data.exe missing", 69002, [](Machine& m) { m.p.Remove(kData); },
        "is missing", true},
       {"data.exe a text file", 69002,
@@ -109,6 +112,21 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
     EXPECT_FALSE(m.Started(kData)) << c.what;
     EXPECT_EQ(m.p.running_processes(), 0u) << c.what;
     EXPECT_NE(m.Log().find(c.logged), std::string::npos) << c.what;
+  }
+}
+
+// Another installation that ends within the wait only delays the run; a
+// mutex of another name is none.
+TEST(ReportLauncherTest, WaitsForAnotherInstallationToEnd) {
+  for (const char* name : {"Global\\_MSIExecute", "Global\\_msiexecute"}) {
+    Machine m(true);
+    m.p.AddMutex(name);
+    m.p.ReleaseMutexAt(name, 59500);
+    EXPECT_EQ(m.Run(), 0) << name;
+    EXPECT_FALSE(m.p.Exists(kM)) << name;
+    ASSERT_EQ(m.p.processes().size(), 2u) << name;
+    bool waited = std::string(name) == "Global\\_MSIExecute";
+    EXPECT_EQ(m.p.processes()[0].started_at >= 59500, waited) << name;
   }
 }
 

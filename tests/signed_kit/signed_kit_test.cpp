@@ -199,7 +199,7 @@ TEST(SignedKitTest, TheReportBuildLogsWhichCheckFailed) {
     if (c.refusal == KitRefusal::None) continue;
     auto p = Machine(true);
     c.arrange(*p);
-    EXPECT_EQ(ReportingLauncherMain(*p, *p, Signed(*p), 0), 69001) << c.what;
+    EXPECT_EQ(ReportingLauncherMain(*p, *p, Signed(*p), 0, 0), 69001) << c.what;
     EXPECT_TRUE(p->processes().empty()) << c.what;
     const SimulatedPlatform::Node* log = p->Find(kLog);
     // Without confined lookups no folder can be made for administrators

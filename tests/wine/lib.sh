@@ -210,6 +210,7 @@ build_has_programs() {
                  test_programs/delete_tree.exe test_programs/fs_probe.exe \
                  test_programs/pinned_launcher.exe test_programs/marker.dll \
                  test_programs/report_launcher.exe test_programs/exit_code.exe \
+                 test_programs/hold_mutex.exe \
                  test_programs/kit/data.exe \
                  test_programs/kit/setup.iss test_programs/kit/uninstall.iss; do
     [ -f "$dir/$program" ] || return 1
@@ -338,7 +339,8 @@ stage_tools() {
   if [ ! -f "$DRIVE_C/tools/fs_probe.exe" ]; then
     mkdir -p "$DRIVE_C/tools"
     cp "$BUILD/test_programs/fs_probe.exe" "$BUILD/test_programs/delete_tree.exe" \
-       "$BUILD/test_programs/exit_code.exe" "$DRIVE_C/tools/"
+       "$BUILD/test_programs/exit_code.exe" "$BUILD/test_programs/hold_mutex.exe" \
+       "$DRIVE_C/tools/"
   fi
 }
 

@@ -175,4 +175,35 @@ background_status
 check_eq "the first launcher's exit code is 0" 0 "$BACKGROUND_OUTPUT"
 check_started "data.exe, once" "$KIT\\data.exe"
 
+# ---- Another installation in progress ----
+# The build waits 60 s for Windows Installer's mutex to go. Held for 4 s,
+# the run goes on once it has; held for 75 s, nothing is done.
+for hold in 4000 75000; do
+  section "another installation holds Global\\_MSIExecute for $hold ms"
+  prepare_kit
+  plant_previous
+  reset_log
+  rm -f "$LOG_UNIX"
+  start_in "$DRIVE_C" 'C:\tools\hold_mutex.exe' "$hold" 'C:\mutex.held'
+  for _ in $(seq 300); do
+    [ -e "$DRIVE_C/mutex.held" ] && break
+    sleep 0.1
+  done
+  report_launch x
+  background_status
+  check "the log says the launcher found it" grep -q "Another installation is running" "$LOG_UNIX"
+  if [ "$hold" -eq 4000 ]; then
+    check_eq "exit code 0" 0 "$CODE"
+    check_started "setup.exe, then data.exe" "$M\\setup.exe" "$KIT\\data.exe"
+    check "the log says it ended" grep -q "The other installation ended after" "$LOG_UNIX"
+  else
+    check_eq "exit code 1618" 1618 "$CODE"
+    check "only after the 60 s wait ($LAUNCH_MS ms)" test "$LAUNCH_MS" -ge 60000
+    check_started "nothing starts"
+    check "the maintenance folder is kept" test -f "$(unix_of "$M\\setup.exe")"
+    check "the log says why" grep -q "still runs after 60 s: nothing is removed" "$LOG_UNIX"
+  fi
+  rm -rf "$(unix_of "$M")"
+done
+
 finish

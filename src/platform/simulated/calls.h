@@ -60,6 +60,7 @@ enum class Op {
   GetQueuedCompletionStatus,
   QueryInformationJobObject,
   GetExitCodeProcess,
+  OpenMutexA,
   GetTickCount,
   GetLocalTime,
   GetCurrentThreadId,

@@ -2,6 +2,7 @@
 #define LAUNCHER_PLATFORM_SIMULATED_HELD_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,13 @@ struct Boundary {
   bool administrators = false;
 };
 // A mutex another process made and holds; `object_name` its kernel name
-// when it is reached through a link of another name, else "".
+// when it is reached through a link of another name, else "". It is gone
+// once the clock reaches `released_at`.
 struct ForeignMutex {
   bool access_denied = false;
   std::string owner;
   std::string object_name;
+  std::uint64_t released_at = UINT64_MAX;
 };
 
 }  // namespace simulated

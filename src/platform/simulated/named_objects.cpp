@@ -27,6 +27,18 @@ void SimulatedPlatform::AddMutex(const std::string& name, bool access_denied,
   foreign_mutexes_[NamespaceKey(boundary, true) + "\\" + name] = mutex;
 }
 
+void SimulatedPlatform::ReleaseMutexAt(const std::string& name,
+                                       std::uint64_t at_ms) {
+  foreign_mutexes_.at(name).released_at = at_ms;
+}
+
+void SimulatedPlatform::DropReleasedMutexes() {
+  for (auto it = foreign_mutexes_.begin(); it != foreign_mutexes_.end();) {
+    it = it->second.released_at <= now() ? foreign_mutexes_.erase(it)
+                                         : std::next(it);
+  }
+}
+
 void SimulatedPlatform::AddPrivateNamespace(const std::string& boundary) {
   namespaces_.insert(NamespaceKey(boundary, true));
 }
@@ -51,6 +63,7 @@ std::string SimulatedPlatform::MutexKey(const std::string& name) const {
 
 MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   if (Record(Op::CreateMutexA, name)) return MutexResult::Failed;
+  DropReleasedMutexes();
   std::string key = MutexKey(name);
   auto foreign = foreign_mutexes_.find(key);
   if (foreign != foreign_mutexes_.end() && foreign->second.access_denied) {
@@ -61,6 +74,14 @@ MutexResult SimulatedPlatform::CreateMutexA(const char* name, Handle* mutex) {
   handles_.insert(*mutex);
   mutex_handles_[*mutex] = key;
   return exists ? MutexResult::AlreadyExists : MutexResult::Created;
+}
+
+bool SimulatedPlatform::OpenMutexA(const char* name, bool* exists) {
+  if (Record(Op::OpenMutexA, name)) return false;
+  DropReleasedMutexes();
+  std::string key = MutexKey(name);
+  *exists = foreign_mutexes_.count(key) != 0 || HoldsMutexKey(key);
+  return true;
 }
 
 // A mutex this process made is its token's: Administrators' when elevated.

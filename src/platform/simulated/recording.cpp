@@ -62,6 +62,7 @@ const char* SimulatedPlatform::Name(Op op) {
       "GetQueuedCompletionStatus",
       "QueryInformationJobObject",
       "GetExitCodeProcess",
+      "OpenMutexA",
       "GetTickCount",
       "GetLocalTime",
       "GetCurrentThreadId",

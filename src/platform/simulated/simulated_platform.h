@@ -33,8 +33,9 @@
 //     a path they are the link itself, which DeleteFileA (file links) or
 //     RemoveDirectoryA (folder links) removes without touching the target,
 //     and which CreateFileA holds; a held link can still be re-pointed;
-//   - named mutexes exist while any process holds a handle to one; their
-//     names are case-sensitive; a mutex another user made refuses access;
+//   - named mutexes exist while any process holds a handle to one (another
+//     process's until it lets go of it); their names are case-sensitive; a
+//     mutex another user made refuses access;
 //   - the token has the Administrators group enabled or not; a private
 //     namespace is known by its boundary (a name and the Administrators
 //     SID), only a token that holds every SID of the boundary creates it,
@@ -113,14 +114,13 @@
 // administrators, opens that follow no link or hold nothing, writing),
 // jobs.cpp (the clock, process trees, jobs), session.cpp (the drives of
 // the session, the programs policy allows), system.cpp (the Windows
-// folder, the random generator, Sleep, the time since Windows
-// started, restarts), signature.cpp, search.cpp,
-// processes.cpp, named_objects.cpp (mutexes, the token, private
-// namespaces) and recording.cpp (the calls, faults). Its data types lie
-// in headers of their own, by the same parts: calls.h, tree.h and
-// process_table.h; how the machine is set up is settings.h. It is one machine,
-// so it serves all three interfaces: every build's, the report build's and the
-// signed kit's.
+// folder, the random generator, Sleep, the time since Windows started,
+// restarts), signature.cpp, search.cpp, processes.cpp, named_objects.cpp
+// (mutexes, the token, private namespaces) and recording.cpp (the calls,
+// faults). Its data types lie in headers of their own, by the same parts:
+// calls.h, tree.h and process_table.h; how the machine is set up is
+// settings.h. It is one machine, so it serves all three interfaces: every
+// build's, the report build's and the signed kit's.
 class SimulatedPlatform : public PlatformServices,
                           public ReportServices,
                           public SignatureServices,
@@ -174,6 +174,8 @@ class SimulatedPlatform : public PlatformServices,
                 const std::string& boundary = "",
                 const std::string& owner = "user",
                 const std::string& linked_to = "");
+  // The mutex `name` that AddMutex made is let go at `at_ms` on the clock.
+  void ReleaseMutexAt(const std::string& name, std::uint64_t at_ms);
   // A private namespace of `boundary` (with the Administrators SID) that
   // another process made and holds.
   void AddPrivateNamespace(const std::string& boundary);
@@ -299,6 +301,7 @@ class SimulatedPlatform : public PlatformServices,
   bool QueryInformationJobObject(Handle job,
                                  std::uint32_t* active_processes) override;
   bool GetExitCodeProcess(Handle process, std::uint32_t* code) override;
+  bool OpenMutexA(const char* name, bool* exists) override;
   std::uint32_t GetTickCount() override;
   LocalTime GetLocalTime() override;
   std::uint32_t GetCurrentThreadId() override;
@@ -340,6 +343,8 @@ class SimulatedPlatform : public PlatformServices,
   // folder, read-only, in use or held.
   bool RefusesChange(const std::string& key) const;
   bool HoldsMutexKey(const std::string& key) const;
+  // Forgets the foreign mutexes let go by now().
+  void DropReleasedMutexes();
   bool Locked(const std::string& key) const;
   // A new handle of this process on the node at `key`.
   Handle OpenKey(const std::string& key, bool shared, bool writable);

@@ -1,5 +1,5 @@
 // ReportServices over the Win32 API: jobs and their completion ports, exit
-// codes, the local time, and what a path is and who can change it, read
+// codes, another installation's mutex, the local time, and what a path is and who can change it, read
 // without following a link. Built into the report build's platform library
 // alone.
 #include "platform/report_services.h"
@@ -246,6 +246,18 @@ class WindowsReportServices : public ReportServices {
     if (!::GetExitCodeProcess(FromHandle(process), &exit_code)) return false;
     *code = exit_code;
     return true;
+  }
+  bool OpenMutexA(const char* name, bool* exists) override {
+    HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name);
+    DWORD error = mutex != nullptr ? ERROR_SUCCESS : ::GetLastError();
+    if (mutex != nullptr) ::CloseHandle(mutex);
+    // ERROR_INVALID_HANDLE: the name is another kind of object's.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_HANDLE) {
+      *exists = false;
+      return true;
+    }
+    *exists = true;
+    return error == ERROR_SUCCESS || error == ERROR_ACCESS_DENIED;
   }
   std::uint32_t GetTickCount() override { return ::GetTickCount(); }
   LocalTime GetLocalTime() override { return windows::GetLocalTime(); }
