@@ -38,6 +38,18 @@ target_include_directories(simulated_platform PUBLIC "${CMAKE_CURRENT_SOURCE_DIR
 add_executable(hash_bench tools/hash_bench.cpp)
 target_link_libraries(hash_bench PRIVATE pinned_kit)
 
+# The kit checker (src/kit_check/) and its program, check_kit, which
+# tools/check_kit.sh builds in a tree of its own and runs.
+add_library(kit_check STATIC
+  src/kit_check/kit_check.cpp
+  src/kit_check/kit_digests.cpp
+  src/kit_check/manifest_signature.cpp
+  src/kit_check/pe_image.cpp
+  src/kit_check/response_file.cpp)
+target_link_libraries(kit_check PUBLIC signed_kit OpenSSL::Crypto)
+add_executable(check_kit src/kit_check/check_kit_main.cpp)
+target_link_libraries(check_kit PRIVATE kit_check)
+
 include(CTest)
 if(BUILD_TESTING)
   add_subdirectory(tests)
@@ -45,3 +57,4 @@ endif()
 if(LAUNCHER_FUZZ)
   add_subdirectory(fuzz)
 endif()
+
