@@ -89,6 +89,8 @@ ensure_packages() {
   return 1
 }
 
+# What the host build of the kit checker (tools/check_kit.sh) needs.
+CHECK_PACKAGES=(cmake make g++ libssl-dev)
 BUILD_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 osslsigncode openssl)
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev g++-mingw-w64-x86-64-posix
                binutils-mingw-w64-x86-64 wine wine64 icoutils file openssl git libssl-dev)
