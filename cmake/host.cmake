@@ -57,4 +57,3 @@ endif()
 if(LAUNCHER_FUZZ)
   add_subdirectory(fuzz)
 endif()
-

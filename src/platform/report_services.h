@@ -9,9 +9,9 @@
 // The operating-system operations of the report build alone, which waits
 // for a whole installation, judges it and keeps a log: jobs and their
 // completion ports, exit codes, another installation's mutex, the tick
-// count and the local time, and log files with their security. Only report/ includes this; the report build's
-// code takes it beside PlatformServices, whose handles (CloseHandle) and
-// files it shares.
+// count and the local time, and log files with their security. Only
+// report/ includes this; the report build's code takes it beside
+// PlatformServices, whose handles (CloseHandle) and files it shares.
 
 // What a job's completion port gave: the job has no active process left
 // (JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO), another message (a process started

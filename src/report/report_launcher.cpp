@@ -178,7 +178,7 @@ int ReportingLauncherMain(PlatformServices& platform, ReportServices& report,
     LaunchMode mode = ModeForArgumentCount(ProcessArgumentCount(platform));
     log.Info(mode == LaunchMode::Silent ? "Mode: silent (one argument)"
                                         : "Mode: interactive");
-    code = WaitForOtherInstallation(report, platform, log, installer_wait_ms)
+    code = WaitForOtherInstallation(platform, report, log, installer_wait_ms)
                ? ReportedRun(platform, report, log, mode, trust, time_limit_ms)
                : kExitInstallationRunning;
   }

@@ -43,8 +43,9 @@ int WaitAndReadExitCode(PlatformServices& platform, ReportServices& report,
 
 }  // namespace
 
-bool WaitForOtherInstallation(ReportServices& report, PlatformServices& platform,
-                              RunLog& log, std::uint32_t wait_ms) {
+bool WaitForOtherInstallation(PlatformServices& platform,
+                              ReportServices& report, RunLog& log,
+                              std::uint32_t wait_ms) {
   if (!InstallationRuns(report)) return true;
   std::string limit = std::to_string(wait_ms / 1000) + " s";
   log.Warning("Another installation is running (Windows Installer holds " +

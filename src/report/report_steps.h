@@ -19,8 +19,9 @@
 // 1618, which deployment tools retry later). A mutex that cannot be
 // looked for counts as none, as in a build that does not look.
 constexpr char kInstallationMutex[] = "Global\\_MSIExecute";
-bool WaitForOtherInstallation(ReportServices& report, PlatformServices& platform,
-                              RunLog& log, std::uint32_t wait_ms);
+bool WaitForOtherInstallation(PlatformServices& platform,
+                              ReportServices& report, RunLog& log,
+                              std::uint32_t wait_ms);
 
 // Removes the previous installation whose maintenance folder is `M`, as the
 // default build does, but deletes M only when the uninstaller's whole tree

@@ -1,7 +1,7 @@
 // ReportServices over the Win32 API: jobs and their completion ports, exit
-// codes, another installation's mutex, the local time, and what a path is and who can change it, read
-// without following a link. Built into the report build's platform library
-// alone.
+// codes, another installation's mutex, the local time, and what a path is and
+// who can change it, read without following a link. Built into the report
+// build's platform library alone.
 #include "platform/report_services.h"
 #include "platform/windows/advapi32.h"
 
