@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // SHA-256 (FIPS 180-4) of messages of any length up to 2^64 - 1 bits, in
 // constant memory, with no allocation and no exceptions.
@@ -39,5 +40,9 @@ void Sha256Update(Sha256State& state, const void* data, std::size_t size);
 Sha256Digest Sha256Finish(Sha256State& state);
 
 Sha256Digest Sha256Of(const void* data, std::size_t size);
+
+// The digest in lower-case hexadecimal, as sha256sum and kit.manifest write
+// it.
+std::string Sha256Hex(const Sha256Digest& digest);
 
 #endif  // LAUNCHER_KIT_SHA256_H_

@@ -22,18 +22,8 @@ const std::optional<std::string>* Named(const KitContents& kit,
   return nullptr;
 }
 
-std::string Hex(const Sha256Digest& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
-
 std::string HexOf(const std::string& bytes) {
-  return Hex(Sha256Of(bytes.data(), bytes.size()));
+  return Sha256Hex(Sha256Of(bytes.data(), bytes.size()));
 }
 
 void Add(Findings* out, const std::string& file, const std::string& text) {

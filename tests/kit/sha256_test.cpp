@@ -8,16 +8,6 @@
 
 namespace {
 
-std::string Hex(const Sha256Digest& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
-
 // The digest of `size` bytes at `data` by `engine`, fed in chunks of the
 // sizes in `chunks`, round and round.
 Sha256Digest Digest(Sha256Engine engine, const char* data, std::size_t size,
@@ -68,8 +58,8 @@ TEST_P(Sha256Test, PublishedVectors) {
        "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Hex(Digest(GetParam(), c.message.data(), c.message.size(),
-                         {c.message.size()})),
+    EXPECT_EQ(Sha256Hex(Digest(GetParam(), c.message.data(), c.message.size(),
+                               {c.message.size()})),
               c.digest)
         << c.message.size() << " bytes";
   }
@@ -82,9 +72,9 @@ TEST_P(Sha256Test, UnevenChunksGiveTheOneShotDigest) {
   const std::vector<std::size_t> chunks = {0,   1,  54, 0,  1, 7,
                                            129, 63, 64, 65, 2};
   for (std::size_t length = 0; length <= message.size(); ++length) {
-    EXPECT_EQ(
-        Hex(Digest(GetParam(), message.data(), length, chunks)),
-        Hex(Digest(Sha256Engine::kPortable, message.data(), length, {length})))
+    EXPECT_EQ(Sha256Hex(Digest(GetParam(), message.data(), length, chunks)),
+              Sha256Hex(Digest(Sha256Engine::kPortable, message.data(), length,
+                               {length})))
         << length << " bytes";
   }
 }

@@ -42,12 +42,7 @@ std::string Pe(std::uint16_t machine = 0x14c, std::uint16_t magic = 0x10b) {
 }
 
 std::string Hex(const std::string& bytes) {
-  std::string hex;
-  for (std::uint8_t byte : Sha256Of(bytes.data(), bytes.size())) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
+  return Sha256Hex(Sha256Of(bytes.data(), bytes.size()));
 }
 
 std::string Response(const std::string& more = "") {

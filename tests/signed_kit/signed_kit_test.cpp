@@ -51,12 +51,7 @@ const SignedKitPolicy& Policy() {
 KitTrust Signed(SimulatedPlatform& p) { return KitTrust(Policy(), p); }
 
 std::string FileLine(const std::string& content, const std::string& name) {
-  Sha256Digest digest = Sha256Of(content.data(), content.size());
-  std::string hex;
-  for (std::uint8_t byte : digest) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 0xF];
-  }
+  std::string hex = Sha256Hex(Sha256Of(content.data(), content.size()));
   return "file " + hex + " " + std::to_string(content.size()) + " " + name +
          "\n";
 }
