@@ -63,6 +63,17 @@ skipped_tests() {
   ' "build/$1/Testing/Temporary/LastTest.log" "build/$1/ctest.log"
 }
 
+# hung_suites PRESET: each Wine suite that ran a second time because Wine
+# hung (tests/wine/wine_run.sh), with what hung: a pass says nothing of
+# that first run, and a launcher that hangs now and then shows here.
+hung_suites() {
+  [ -f "build/$1/Testing/Temporary/LastTest.log" ] || return 0
+  awk -v preset="$1" '
+    /^[0-9]+\/[0-9]+ Test: / { name = $3 }
+    /^Wine hung: / { sub(/^Wine hung: /, ""); print "ran again after Wine hung: " name " (" preset "): " $0 }
+  ' "build/$1/Testing/Temporary/LastTest.log"
+}
+
 # emulation_results PRESET: for each emulation its Wine suites ran under
 # (named by their suffix, _wine8 or _wine10), their counts and where they
 # ran, as they said: "; Wine 8: 4 passed, 0 skipped, 0 failed, ran in host".
@@ -92,12 +103,14 @@ jobs=$(nproc)
 status=0
 results=()
 skipped=()
+hung=()
 for preset in host windows-x86 windows-x64; do
   echo "==== $preset"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
     ctest --preset "$preset" -j "$jobs" "${excluded[@]}" | tee "build/$preset/ctest.log" || status=1
     results+=("$preset: $(preset_result "$preset")$(emulation_results "$preset")")
     while IFS= read -r line; do skipped+=("$line"); done < <(skipped_tests "$preset")
+    while IFS= read -r line; do hung+=("$line"); done < <(hung_suites "$preset")
   else
     status=1
     results+=("$preset: did not build")
@@ -108,6 +121,7 @@ done
   echo "==== summary"
   printf '%s\n' "${results[@]}"
   [ ${#skipped[@]} -eq 0 ] || printf '%s\n' "${skipped[@]}"
+  [ ${#hung[@]} -eq 0 ] || printf '%s\n' "${hung[@]}"
   [ -z "$WINE32_REASON" ] || echo "$WINE32_REASON"
   [ -z "$WINE10_REASON" ] || echo "$WINE10_REASON"
   echo "$setup_time; all took $((SECONDS / 60)) min $((SECONDS % 60)) s"

@@ -1,11 +1,13 @@
 // check_kit: reads a kit folder and prints what the kit checker finds, one
 // line per finding and a summary line last; changes nothing.
 //
-//   check_kit [--product-code CODE] [--public-key FILE]... [--unsigned] KIT_DIR
+//   check_kit [--product-code CODE] [--public-key FILE]...
+//             [--min-version V] [--unsigned] KIT_DIR
 //
-// --unsigned leaves kit.manifest and kit.manifest.sig out, for a kit about
-// to be signed. Exit code: 0 when nothing is in error, 1 when something
-// is, 2 for a bad command line or a key file that cannot be read.
+// V is a signed-kit launcher's LAUNCHER_MIN_KIT_VERSION. --unsigned leaves
+// kit.manifest and kit.manifest.sig out, for a kit about to be signed. Exit
+// code: 0 when nothing is in error, 1 when something is, 2 for a bad command
+// line or a key file that cannot be read.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -18,7 +20,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: check_kit [--product-code CODE] [--public-key FILE]... "
-    "[--unsigned] KIT_DIR";
+    "[--min-version V] [--unsigned] KIT_DIR";
 
 struct CommandLine {
   KitCheckOptions options;
@@ -33,6 +35,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line) {
     bool has_value = i + 1 < argc;
     if (argument == "--product-code" && has_value) {
       line->options.product_code = argv[++i];
+    } else if (argument == "--min-version" && has_value) {
+      line->options.min_version = argv[++i];
     } else if (argument == "--public-key" && has_value) {
       line->key_paths.emplace_back(argv[++i]);
     } else if (argument == "--unsigned") {

@@ -32,6 +32,8 @@ struct KitCheckOptions {
   std::string product_code = "{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}";
   // None: the signature is not checked (a note says so).
   std::vector<PublicKeyFile> public_keys;
+  // A signed-kit launcher's LAUNCHER_MIN_KIT_VERSION.
+  std::string min_version = "0";
 };
 
 enum class Severity { Error, Warning, Note };

@@ -1,7 +1,6 @@
 // The checks of the digests a kit carries: SHA256SUMS of an assembled
 // pinned kit, and kit.manifest with its signature of a signed kit.
 #include <algorithm>
-#include <regex>
 
 #include "kit/sha256.h"
 #include "kit_check/kit_check.h"
@@ -30,28 +29,37 @@ void Add(Findings* out, const std::string& file, const std::string& text) {
   out->push_back({Severity::Error, file, text});
 }
 
+// A line of SHA256SUMS: "<64 lower-case hexadecimal digits>  <name>", the
+// name without a path separator.
+constexpr std::size_t kSumDigits = 64;
+constexpr std::size_t kSumNameAt = kSumDigits + 2;
+bool IsSumLine(const std::string& line) {
+  return line.size() > kSumNameAt &&
+         line.find_first_not_of("0123456789abcdef") == kSumDigits &&
+         line.compare(kSumDigits, 2, "  ") == 0 &&
+         line.find_first_of("/\\", kSumNameAt) == std::string::npos;
+}
+
 // The line `line` of SHA256SUMS, whose number is `number`; its name goes to
 // `listed`.
 void CheckSumLine(const KitContents& kit, const std::string& line, int number,
                   std::vector<std::string>* listed, Findings* out) {
-  static const std::regex kLine("([0-9a-f]{64})  ([^/\\\\]+)");
-  std::smatch match;
   std::string where = "line " + std::to_string(number);
-  if (!std::regex_match(line, match, kLine)) {
+  if (!IsSumLine(line)) {
     Add(out, "SHA256SUMS",
         where +
             " is not \"<64 lower-case hexadecimal digits>  <name>\"; "
             "assemble the kit again (the kit target)");
     return;
   }
-  std::string name = match[2];
+  std::string name = line.substr(kSumNameAt);
   listed->push_back(name);
   const std::optional<std::string>* bytes = Named(kit, name);
   if (bytes == nullptr || !*bytes) {
     Add(out, "SHA256SUMS",
         where + " names " + name +
             ", which the kit does not hold; assemble the kit again");
-  } else if (HexOf(**bytes) != match[1]) {
+  } else if (HexOf(**bytes) != line.substr(0, kSumDigits)) {
     Add(out, name,
         "differs from its SHA-256 in SHA256SUMS; it changed after the kit "
         "was assembled: build and assemble the kit again");
@@ -164,6 +172,16 @@ void CheckManifest(const KitContents& kit, const KitCheckOptions& options,
               options.product_code +
               ": the launcher refuses the kit; sign it with the product "
               "code the launcher was built with");
+    }
+    KitVersion lowest;
+    if (!ParseKitVersion(options.min_version, &lowest)) {
+      Add(out, "--min-version",
+          options.min_version + " is no kit version (dotted numbers)");
+    } else if (CompareKitVersions(manifest.version, lowest) < 0) {
+      Add(out, "kit.manifest",
+          "its version is below " + options.min_version +
+              ", the lowest the launcher accepts: it refuses the kit; sign "
+              "it again with a later version");
     }
     CheckPins(kit, manifest, out);
   }

@@ -75,7 +75,8 @@ class ReportServices {
   virtual bool GetExitCodeProcess(Handle process, std::uint32_t* code) = 0;
   // Whether a mutex of `name` exists: opened for SYNCHRONIZE and closed at
   // once (OpenMutexA), so it is never made; one whose security refuses
-  // this process exists too. False when that cannot be told.
+  // this process, or another kind of object of that name, counts as one.
+  // False when that cannot be told.
   virtual bool OpenMutexA(const char* name, bool* exists) = 0;
   // Milliseconds since the system started; wraps after 49.7 days, so only
   // differences count.

@@ -182,6 +182,12 @@ TEST(KitCheckTest, EachFaultIsFound) {
          k.files.sums->erase(k.files.sums->find(Hex(*k.files.launcher)));
        },
        Severity::Error, "setup.exe", "not listed"},
+      {"a line too long for any name",
+       [](Kit& k) { *k.files.sums += std::string(200000, 'a') + "\n"; },
+       Severity::Error, "SHA256SUMS", "line 5 is not"},
+      {"a version below the lowest accepted",
+       [](Kit& k) { k.options.min_version = "1.0.1"; }, Severity::Error,
+       "kit.manifest", "below 1.0.1"},
       {"a malformed manifest", [](Kit& k) { *k.files.manifest += "\n"; },
        Severity::Error, "kit.manifest", "malformed"},
       {"another product's manifest",

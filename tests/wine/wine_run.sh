@@ -79,10 +79,12 @@ wine_in() {
 # Now and then, under qemu-user, a Wine process never ends (a few times in
 # many thousand runs); a launcher that hangs hangs on every run. So the
 # suite starts again once, whole, from a fresh prefix, and a second hang
-# fails it.
+# fails it, as does a check that failed before the first. tools/test.sh's
+# summary names each suite that ran again.
 wine_hung() {
   echo "Wine hung: $1 went on past $WINE_RUN_LIMIT s"
   "$WINESERVER" -k >/dev/null 2>&1
+  [ "$failures" -eq 0 ] || die "$failures check(s) had failed before it hung"
   [ -z "${LAUNCHER_WINE_RERUN:-}" ] || die "it hung again on the suite's second run"
   echo "running the suite again, whole, from a fresh prefix"
   cleanup

@@ -251,13 +251,15 @@ class WindowsReportServices : public ReportServices {
     HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name);
     DWORD error = mutex != nullptr ? ERROR_SUCCESS : ::GetLastError();
     if (mutex != nullptr) ::CloseHandle(mutex);
-    // ERROR_INVALID_HANDLE: the name is another kind of object's.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_HANDLE) {
+    if (error == ERROR_FILE_NOT_FOUND) {
       *exists = false;
       return true;
     }
+    // ERROR_INVALID_HANDLE: another kind of object has the name, and
+    // Windows Installer cannot make its mutex either.
     *exists = true;
-    return error == ERROR_SUCCESS || error == ERROR_ACCESS_DENIED;
+    return error == ERROR_SUCCESS || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_INVALID_HANDLE;
   }
   std::uint32_t GetTickCount() override { return ::GetTickCount(); }
   LocalTime GetLocalTime() override { return windows::GetLocalTime(); }
