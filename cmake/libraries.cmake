@@ -36,7 +36,8 @@ target_link_libraries(launcher_run PUBLIC launcher_logic)
 add_library(pinned_kit STATIC
   "${src}/kit/kit_cache.cpp"
   "${src}/kit/kit_checks.cpp"
-  "${src}/kit/sha256.cpp")
+  "${src}/kit/sha256.cpp"
+  "${src}/kit/sha256_hex.cpp")
 target_link_libraries(pinned_kit PUBLIC launcher_logic)
 # The kit's admission in builds without publisher keys.
 add_library(pinned_kit_admission STATIC

@@ -240,13 +240,3 @@ Sha256Digest Sha256Of(const void* data, std::size_t size) {
   Sha256Update(state, data, size);
   return Sha256Finish(state);
 }
-
-std::string Sha256Hex(const Sha256Digest& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
