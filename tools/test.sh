@@ -64,7 +64,7 @@ skipped_tests() {
 }
 
 # hung_suites PRESET: each Wine suite that ran a second time because Wine
-# hung (tests/wine/wine_run.sh), with what hung: a pass says nothing of
+# hung (tests/wine/lib.sh), with what hung: a pass says nothing of
 # that first run, and a launcher that hangs now and then shows here.
 hung_suites() {
   [ -f "build/$1/Testing/Temporary/LastTest.log" ] || return 0

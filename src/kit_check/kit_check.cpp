@@ -24,15 +24,8 @@ void Add(Findings* out, Severity severity, const std::string& text) {
 }  // namespace
 
 const char* SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::Error:
-      return "error";
-    case Severity::Warning:
-      return "warning";
-    case Severity::Note:
-      break;
-  }
-  return "note";
+  static const char* const kNames[] = {"error", "warning", "note"};
+  return kNames[static_cast<int>(severity)];
 }
 
 bool HasError(const Findings& findings) {

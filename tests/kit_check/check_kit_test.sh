@@ -21,18 +21,14 @@ pe >"$work/kit/data.exe"
 printf '[InstallShield Silent]\r\nFile=Response File\r\n' >"$work/kit/setup.iss"
 { cat "$work/kit/setup.iss"; printf '[{7A3C19E4-52D8-4B6F-9E07-C1D2B3A48F65}-DlgOrder]\r\n'; } >"$work/kit/uninstall.iss"
 
-bash "$source_dir/tools/check_kit.sh" >/dev/null 2>&1
-expect "no kit folder is bad usage" 2 $?
 bash "$source_dir/tools/check_kit.sh" "$work/kit" >/dev/null
 expect "a clean kit passes" 0 $?
 cmake -S "$source_dir" -B "$work/clean" -DBUILD_TESTING=OFF -DLAUNCHER_KIT="$work/kit" >/dev/null 2>&1
 expect "a clean pinned kit configures" 0 $?
 
 printf 'not a program' >"$work/kit/data.exe"
-output=$(bash "$source_dir/tools/check_kit.sh" "$work/kit")
+bash "$source_dir/tools/check_kit.sh" "$work/kit" >/dev/null
 expect "a kit in error fails" 1 $?
-grep -q '^error: data.exe: not a Windows program' <<<"$output"
-expect "the error names data.exe" 0 $?
 output=$(cmake -S "$source_dir" -B "$work/broken" -DBUILD_TESTING=OFF -DLAUNCHER_KIT="$work/kit" 2>&1)
 expect "a pinned kit in error does not configure" 1 $?
 tr -s ' \n' ' ' <<<"$output" | grep -q 'error: data.exe: not a Windows program.*-DLAUNCHER_KIT_CHECK=OFF'

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -143,9 +144,6 @@ TEST(KitCheckTest, EachFaultIsFound) {
       {"a copy of the launcher",
        [](Kit& k) { k.files.launcher = k.files.data; }, Severity::Error,
        "data.exe", "copy of the launcher"},
-      {"setup.iss no response file",
-       [](Kit& k) { k.files.setup = "[responses]\r\n"; }, Severity::Error,
-       "setup.iss", "not a response file"},
       {"File= another value",
        [](Kit& k) {
          k.files.uninstall->replace(k.files.uninstall->find("Response"), 13,
@@ -155,9 +153,6 @@ TEST(KitCheckTest, EachFaultIsFound) {
       {"a restart in setup.iss",
        [](Kit& k) { *k.files.setup += "[Dlg]\r\nBootOption = 3\r\n"; },
        Severity::Error, "setup.iss", "BootOption=3"},
-      {"a restart in uninstall.iss",
-       [](Kit& k) { *k.files.uninstall += "bootoption=3\n"; }, Severity::Error,
-       "uninstall.iss", "BootOption=3"},
       {"another product's dialogs",
        [](Kit& k) {
          *k.files.uninstall +=
@@ -237,13 +232,11 @@ TEST(KitCheckTest, EachFaultIsFound) {
   for (const Case& c : cases) {
     Kit kit;
     c.change(kit);
-    Findings findings = CheckKit(kit.files, kit.options);
-    bool found = false;
-    for (const Finding& f : findings) {
-      found = found || (f.severity == c.severity && f.file == c.file &&
-                        f.text.find(c.text) != std::string::npos);
-    }
-    EXPECT_TRUE(found) << c.what;
+    Findings found = CheckKit(kit.files, kit.options);
+    EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Finding& f) {
+      return f.severity == c.severity && f.file == c.file &&
+             f.text.find(c.text) != std::string::npos;
+    })) << c.what;
   }
 }
 

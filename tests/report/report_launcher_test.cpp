@@ -115,19 +115,15 @@ TEST(ReportLauncherTest, RefusalsRemoveAndStartNothing) {
   }
 }
 
-// Another installation that ends within the wait only delays the run; a
-// mutex of another name is none.
+// Another installation that ends within the wait only delays the run.
 TEST(ReportLauncherTest, WaitsForAnotherInstallationToEnd) {
-  for (const char* name : {"Global\\_MSIExecute", "Global\\_msiexecute"}) {
-    Machine m(true);
-    m.p.AddMutex(name);
-    m.p.ReleaseMutexAt(name, 59500);
-    EXPECT_EQ(m.Run(), 0) << name;
-    EXPECT_FALSE(m.p.Exists(kM)) << name;
-    ASSERT_EQ(m.p.processes().size(), 2u) << name;
-    bool waited = std::string(name) == "Global\\_MSIExecute";
-    EXPECT_EQ(m.p.processes()[0].started_at >= 59500, waited) << name;
-  }
+  Machine m(true);
+  m.p.AddMutex("Global\\_MSIExecute");
+  m.p.ReleaseMutexAt("Global\\_MSIExecute", 59500);
+  EXPECT_EQ(m.Run(), 0);
+  EXPECT_FALSE(m.p.Exists(kM));
+  ASSERT_EQ(m.p.processes().size(), 2u);
+  EXPECT_GE(m.p.processes()[0].started_at, 59500u);
 }
 
 // The wait ends when the last process of the tree has ended: also when the
