@@ -182,11 +182,17 @@ start_in() {
   BACKGROUND_PID=$!
 }
 # background_ends_within SECONDS: whether the program started last has
-# ended by then (the loader's Unix process is the Windows process).
+# ended by then (the loader's Unix process is the Windows process). One that
+# has not is waited for: ending late is the program's fault (false), never
+# ending within the run limit is Wine's (wine_hung).
 background_ends_within() {
   local tenths=$(( $1 * 10 ))
   while kill -0 "$BACKGROUND_PID" 2>/dev/null; do
-    [ "$tenths" -gt 0 ] || return 1
+    if [ "$tenths" -le 0 ]; then
+      while kill -0 "$BACKGROUND_PID" 2>/dev/null; do sleep 1; done
+      [ ! -e "$BACKGROUND_FILE.hung" ] || wine_hung "$(cat "$BACKGROUND_FILE.hung")"
+      return 1
+    fi
     tenths=$((tenths - 1))
     sleep 0.1
   done
