@@ -120,8 +120,8 @@ wine_in() {
 }
 
 # wine_hung WHAT: a run, or the wait for the prefix, went on past the limit.
-# Now and then, under qemu-user, a Wine process never ends (a few times in
-# many thousand runs); a launcher that hangs hangs on every run. So the
+# Now and then, under qemu-user, a Wine process never ends (about once in
+# two full test runs, in different programs); a launcher that hangs hangs on every run. So the
 # suite starts again once, whole, from a fresh prefix, and a second hang
 # fails it, as does a check that failed before the first. tools/test.sh's
 # summary names each suite that ran again.
